@@ -1,0 +1,7 @@
+#include "data/text_pair.h"
+
+namespace vyz {
+
+std::atomic<int8_t> LangIndex{0};
+
+} // namespace vyz

@@ -1,0 +1,10 @@
+#include "link/usb_shared.h"
+
+namespace vyz {
+
+std::atomic<uint8_t> UsbState{usBindLibrary};
+char DeviceIdText[64] = {};
+std::atomic<uint8_t*> ScreenBuffer{nullptr};
+std::atomic<int32_t> ScreenDataSize{0};
+
+} // namespace vyz

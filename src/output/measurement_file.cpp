@@ -1,0 +1,1 @@
+#include "output/measurement_file.h"

@@ -1,0 +1,4 @@
+// Measurement files (*.vyz).
+#pragma once
+
+namespace vyz {} // namespace vyz

@@ -1,0 +1,69 @@
+#include "platform/paths.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+#ifndef VYZ_INSTALLED_DATA_DIR
+#define VYZ_INSTALLED_DATA_DIR "/usr/share/vyz"
+#endif
+
+namespace vyz {
+namespace {
+
+struct Paths {
+    std::string programDir;
+    std::string writableDir;
+    std::string ini;
+    std::string log;
+};
+
+Paths& paths() {
+    static Paths p;
+    return p;
+}
+
+std::string xdgDir(const char* var, const char* fallbackUnderHome) {
+    if (const char* v = std::getenv(var); v && *v == '/') return std::string(v) + "/vyz";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + fallbackUnderHome + "/vyz";
+}
+
+} // namespace
+
+void InitProgramPaths(const std::string& programFolder) {
+    Paths& p = paths();
+    p.programDir = programFolder;
+    while (p.programDir.size() > 1 && p.programDir.back() == '/') p.programDir.pop_back();
+    std::error_code ec;
+    if (::access(p.programDir.c_str(), W_OK) == 0) {
+        p.writableDir = p.programDir;
+        p.ini = p.programDir + "/Vyz.ini";
+    } else {
+        const std::string config = xdgDir("XDG_CONFIG_HOME", "/.config");
+        p.writableDir = xdgDir("XDG_DATA_HOME", "/.local/share");
+        std::filesystem::create_directories(config, ec);
+        std::filesystem::create_directories(p.writableDir, ec);
+        p.ini = config + "/Vyz.ini";
+    }
+    p.log = p.writableDir + "/LogUSB.log";
+}
+
+const std::string& ProgramDir() { return paths().programDir; }
+const std::string& WritableDataDir() { return paths().writableDir; }
+const std::string& IniFileName() { return paths().ini; }
+const std::string& LogFileName() { return paths().log; }
+std::string ScreenshotFileName() { return paths().writableDir + "/Screenshot.bmp"; }
+
+std::string InstalledDataDir() { return VYZ_INSTALLED_DATA_DIR; }
+
+std::string DataFilePath(const std::string& relative) {
+    const std::string beside = paths().programDir + "/" + relative;
+    std::error_code ec;
+    if (std::filesystem::exists(beside, ec)) return beside;
+    const std::string installed = InstalledDataDir() + "/" + relative;
+    if (std::filesystem::exists(installed, ec)) return installed;
+    return beside;
+}
+
+} // namespace vyz

@@ -1,0 +1,78 @@
+// The measurement table: a grid of cell texts addressed as Cells(column, row), with two fixed
+// title rows and one fixed number column, shown in a standard QTableView whose header rows carry
+// the fixed cells. Columns can be dragged; reading a cell "by position" means by the column's
+// visual position, so the report and the clipboard take what stands where the operator put it.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <QVector>
+
+namespace vyz {
+
+class GridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int FixedRows = 2;
+    static constexpr int FixedCols = 1;
+
+    explicit GridModel(QObject* parent = nullptr);
+
+    int RowCount() const { return rows_; }
+    int ColCount() const { return cols_; }
+    void SetRowCount(int rows);
+    void SetColCount(int cols);
+    // Cells by logical column.
+    const QString& Cell(int col, int row) const;
+    void SetCell(int col, int row, const QString& text);
+    // Empties every cell of column `col`.
+    void ClearColumn(int col);
+
+    // Cells written between BeginBulk and EndBulk are announced to the view once, at EndBulk.
+    void BeginBulk();
+    void EndBulk();
+
+    // The view's model: data rows from grid row 2, data columns from grid column 1.
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    void resize(int rows, int cols);
+    int rows_ = 0;
+    int cols_ = 0;
+    int bulk_ = 0;
+    QVector<QString> cells_; // row-major
+};
+
+class StringGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit StringGrid(QWidget* parent = nullptr);
+
+    GridModel* Model() const { return model_; }
+    int RowCount() const { return model_->RowCount(); }
+    int ColCount() const { return model_->ColCount(); }
+    // The text at visual column `visualCol` (0 = the fixed number column) of grid row `row`.
+    QString CellAt(int visualCol, int row) const;
+    // The logical column shown at visual position `visualCol`.
+    int LogicalColumn(int visualCol) const;
+    // Sets the width of the column at logical index `col` (0 = the number column).
+    void SetColWidth(int col, int width);
+    int ColWidth(int col) const;
+    // First and last grid row of the current selection (both -1 when nothing is selected).
+    std::pair<int, int> SelectedRows() const;
+
+signals:
+    // Key presses reach the main window's key handler before the view handles them.
+    void keyPressed(QKeyEvent* event, bool* handled);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    GridModel* model_;
+};
+
+} // namespace vyz

@@ -1,0 +1,1 @@
+#include "viewer/screenshot_window.h"

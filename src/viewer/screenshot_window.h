@@ -1,0 +1,4 @@
+// The instrument display viewer.
+#pragma once
+
+namespace vyz {} // namespace vyz

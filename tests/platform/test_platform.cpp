@@ -1,0 +1,224 @@
+// The settings file, the named events and the USB log against real files.
+#include "platform/events.h"
+#include "platform/ini_file.h"
+#include "platform/paths.h"
+#include "platform/usb_log.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QProcess>
+#include <thread>
+
+using namespace vyz;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void readSemantics_data();
+    void readSemantics();
+    void writeKeepsTheRestOfTheFile_data();
+    void writeKeepsTheRestOfTheFile();
+    void writeToUnwritableFolderFailsAndKeepsFile();
+    void parseInt_data();
+    void parseInt();
+    void autoResetEvent();
+    void eventSuffixPerRunningCopy();
+    void usbLogFormats();
+    void usbLogOffWritesNothing();
+};
+
+void TestPlatform::readSemantics_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("hasDefault");
+    QTest::addColumn<QString>("def");
+    QTest::addColumn<int>("buffer");
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray base = "[Config]\nLangId=Rus\nUses=12\nEmpty=\nQuoted=\"  a b \"\n"
+                            "Long=1234567890123\nSpaced =  v w  \nCyr=абвгдеёжзий\n"
+                            "[Other]\nLangId=Eng\n";
+    QTest::newRow("present") << base << "LangId" << false << "" << 10 << "Rus";
+    QTest::newRow("key case ignored") << base << "langid" << false << "" << 10 << "Rus";
+    QTest::newRow("missing, no default") << base << "Nope" << false << "" << 10 << "";
+    QTest::newRow("missing, default") << base << "Nope" << true << "0" << 10 << "0";
+    QTest::newRow("empty value is empty, not default") << base << "Empty" << true << "Y" << 10 << "";
+    QTest::newRow("quotes removed") << base << "Quoted" << false << "" << 10 << "  a b ";
+    QTest::newRow("cut to 9 characters") << base << "Long" << false << "" << 10 << "123456789";
+    QTest::newRow("20-character buffer") << base << "Long" << false << "" << 20 << "1234567890123";
+    QTest::newRow("blanks around key and value") << base << "Spaced" << false << "" << 10 << "v w";
+    QTest::newRow("characters, not bytes") << base << "Cyr" << false << "" << 10 << "абвгдеёжз";
+    QTest::newRow("CRLF file") << QByteArray("[Config]\r\nUses=7\r\n") << "Uses" << true << "0" << 10 << "7";
+    QTest::newRow("no file") << QByteArray() << "Uses" << true << "0" << 10 << "0";
+}
+
+void TestPlatform::readSemantics() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, key);
+    QFETCH(bool, hasDefault);
+    QFETCH(QString, def);
+    QFETCH(int, buffer);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Vyz.ini");
+    if (!content.isEmpty()) writeFile(file, content);
+    const std::optional<std::string> d = hasDefault ? std::optional(def.toStdString()) : std::nullopt;
+    const std::string got = GetPrivateProfileString("Config", key.toStdString(), d, buffer, file.toStdString());
+    QCOMPARE(QString::fromStdString(got), expected);
+}
+
+void TestPlatform::writeKeepsTheRestOfTheFile_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("new file") << QByteArray() << "Config" << "Uses" << QByteArray("[Config]\nUses=V\n");
+    QTest::newRow("replace value, keep comments")
+        << QByteArray("; note\n[Config]\nUses=1\n; keep\n[FormMain]\nTop=3\n") << "Config" << "uses"
+        << QByteArray("; note\n[Config]\nuses=V\n; keep\n[FormMain]\nTop=3\n");
+    QTest::newRow("new key after the section's last line")
+        << QByteArray("[Config]\nA=1\n\n[FormMain]\nTop=3\n") << "Config" << "B"
+        << QByteArray("[Config]\nA=1\nB=V\n\n[FormMain]\nTop=3\n");
+    QTest::newRow("new section at the end, CRLF kept")
+        << QByteArray("[Config]\r\nA=1\r\n") << "Debug" << "LogUSB"
+        << QByteArray("[Config]\r\nA=1\r\n[Debug]\r\nLogUSB=V\r\n");
+    QTest::newRow("file without final line end")
+        << QByteArray("[Config]\nA=1") << "Config" << "B" << QByteArray("[Config]\nA=1\nB=V\n");
+}
+
+void TestPlatform::writeKeepsTheRestOfTheFile() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Vyz.ini");
+    if (!before.isEmpty()) writeFile(file, before);
+    QVERIFY(WritePrivateProfileString(section.toStdString(), key.toStdString(), "V", file.toStdString()));
+    QCOMPARE(readAll(file), after);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+}
+
+void TestPlatform::writeToUnwritableFolderFailsAndKeepsFile() {
+    if (::geteuid() == 0) QSKIP("root writes into read-only folders");
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Vyz.ini");
+    writeFile(file, "[Config]\nUses=1\n");
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QVERIFY(!WritePrivateProfileString("Config", "Uses", "2", file.toStdString()));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(readAll(file), QByteArray("[Config]\nUses=1\n"));
+}
+
+void TestPlatform::parseInt_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("plain") << "482" << 482 << true;
+    QTest::newRow("negative") << "-5" << -5 << true;
+    QTest::newRow("empty") << "" << 0 << false;
+    QTest::newRow("word") << "abc" << 0 << false;
+    QTest::newRow("trailing junk") << "12a" << 0 << false;
+    QTest::newRow("blank") << " 12" << 0 << false;
+    QTest::newRow("too large") << "99999999999" << 0 << false;
+}
+
+void TestPlatform::parseInt() {
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    QFETCH(bool, ok);
+    const auto got = ParseInt(text.toStdString());
+    QCOMPARE(got.has_value(), ok);
+    if (ok) QCOMPARE(*got, value);
+}
+
+void TestPlatform::autoResetEvent() {
+    AutoResetEvent e(true);
+    QVERIFY(e.wait(0));  // initially signalled
+    QVERIFY(!e.wait(0)); // and reset by the wait
+    std::thread t([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        e.set();
+    });
+    QVERIFY(e.wait(5000));
+    t.join();
+    e.set();
+    e.set(); // two sets before a wait count once
+    QVERIFY(e.wait(0));
+    QVERIFY(!e.wait(10));
+}
+
+void TestPlatform::eventSuffixPerRunningCopy() {
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    auto first = CreateMyEvent("DataRdEvent", true);
+    QCOMPARE(QString::fromStdString(first->name()), QString("DataRdEvent0"));
+    auto second = CreateMyEvent("DataRdEvent", true);
+    QCOMPARE(QString::fromStdString(second->name()), QString("DataRdEvent1"));
+    // Another process holding suffix 0 and 1 as a second copy would: it gets 2 while we live.
+    first.reset();
+    auto again = CreateMyEvent("DataRdEvent", false);
+    QCOMPARE(QString::fromStdString(again->name()), QString("DataRdEvent0"));
+    // A killed copy leaves a lock file but no lock: its suffix is free again.
+    QProcess holder;
+    holder.start("flock", {"-o", runtime.filePath("vyz/ScrReadedEvent0.lock"), "sleep", "30"});
+    QVERIFY(holder.waitForStarted());
+    QTest::qWait(200);
+    QCOMPARE(QString::fromStdString(CreateMyEvent("ScrReadedEvent", false)->name()), QString("ScrReadedEvent1"));
+    holder.kill();
+    holder.waitForFinished();
+    QCOMPARE(QString::fromStdString(CreateMyEvent("ScrReadedEvent", false)->name()), QString("ScrReadedEvent0"));
+    qunsetenv("XDG_RUNTIME_DIR");
+}
+
+void TestPlatform::usbLogFormats() {
+    QTemporaryDir dir;
+    InitProgramPaths(dir.path().toStdString());
+    ResetLogUSBForTest();
+    writeFile(dir.filePath("Vyz.ini"), "[Debug]\nLogUSB=Yes\n");
+    StartLogUSB();
+    AddLogUSB("\r\nfirst\r\nsecond\r\n");
+    AddLogUSB("plain");
+    const QString log = QString::fromUtf8(readAll(dir.filePath("LogUSB.log")));
+    const QRegularExpression re(
+        "^\r\n========== \\d\\d\\.\\d\\d\\.\\d{4} ==========\r\n"
+        "\\d\\d:\\d\\d:\\d\\d first  second\r\n\\d\\d:\\d\\d:\\d\\d plain\r\n$");
+    QVERIFY2(re.match(log).hasMatch(), qPrintable(log));
+    QCOMPARE(log.mid(2 + 11, 10), QDate::currentDate().toString("dd.MM.yyyy"));
+    // A deleted log is not re-created by a line: lines drop until the next header.
+    QFile::remove(dir.filePath("LogUSB.log"));
+    AddLogUSB("dropped");
+    QVERIFY(!QFile::exists(dir.filePath("LogUSB.log")));
+}
+
+void TestPlatform::usbLogOffWritesNothing() {
+    QTemporaryDir dir;
+    InitProgramPaths(dir.path().toStdString());
+    ResetLogUSBForTest();
+    for (const QByteArray& ini : {QByteArray(), QByteArray("[Debug]\nLogUSB=N\n"), QByteArray("[Debug]\nLogUSB=y\n")}) {
+        if (!ini.isEmpty()) writeFile(dir.filePath("Vyz.ini"), ini);
+        StartLogUSB();
+        AddLogUSB("line");
+        QVERIFY(!QFile::exists(dir.filePath("LogUSB.log")));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "test_platform.moc"
