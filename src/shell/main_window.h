@@ -94,6 +94,23 @@ public:
     std::shared_ptr<AutoResetEvent> hScreenRdEvent;
     std::shared_ptr<AutoResetEvent> hScrReadedEvent;
 
+    // --- hooks of the link features, called by the start-up and exit sequences ---
+    // [usb] main_window_usb.cpp
+    void StartUsbWorker();       // start-up with the stored port "U...": creates the running worker
+    void RequestUsbWorkerStop(); // exit step 1: asks the worker to stop
+    void ReleaseUsbOnExit();     // exit step 2: waits up to 500 ms for the worker to unload libusb
+    void WaitUsbWorkerEnd();     // exit step 8: waits up to 1000 ms for the worker thread
+    void UsbReadHandOff();       // the read command while USB is the selected link
+    void SelectUsb();            // choosing USB from the port menu: re-binds the transport
+    // [serial] main_window_serial.cpp
+    void StartupPortSelection(); // start-up: lists the ports, connects the stored port
+    void SelectPort(int number); // the operator's choice; 0 = USB
+    void ClosePort();            // closes the serial port if it is open
+    // [viewer] docking.cpp: moves docked tool windows with the main window
+    void CatchDrag(const QPoint& oldTopLeft, const QPoint& newTopLeft);
+    // [files] main_window_files.cpp: opens `path` as the Open command would, without the dialog
+    void OpenMeasurementFile(const QString& path);
+
     TfrmStatus* frmStatus() const { return frmStatus_; }
     void SetFrmStatus(TfrmStatus* window) { frmStatus_ = window; }
 
@@ -132,11 +149,11 @@ private:
     QMenu* itmHelp = nullptr;
 
     // --- feature state: each feature adds its members in its own section ---
-    // [files]
-    // [usb]
-    // [serial]
-    // [report]
-    // [viewer]
+    // [files] (main_window_files.cpp, main_window_clipboard.cpp)
+    // [usb] (main_window_usb.cpp)
+    // [serial] (main_window_serial.cpp)
+    // [report] (main_window_report.cpp)
+    // [viewer] (main_window_viewer.cpp, docking.cpp, about_dialog.cpp)
 };
 
 // The process-wide main window (null before it is created).

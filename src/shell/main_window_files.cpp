@@ -7,3 +7,9 @@ void TForm1::AOpenExecute() {}
 void TForm1::ASaveExecute() {}
 
 } // namespace vyz
+
+namespace vyz {
+
+void TForm1::OpenMeasurementFile(const QString&) {}
+
+} // namespace vyz
