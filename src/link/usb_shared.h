@@ -30,4 +30,20 @@ extern std::atomic<uint8_t*> ScreenBuffer;
 // The first word of the last display-image reply.
 extern std::atomic<int32_t> ScreenDataSize;
 
+// How a request to the worker ended. The worker stores the result and then sets the answering
+// event (DataReadedEvent, ScrReadedEvent) at every end of a request, so a waiting side never
+// waits for ever: it waits for the event and then looks at the result. For an image request the
+// result is stored only after the worker has finished writing ScreenBuffer.
+enum UsbRequestResult : int32_t {
+    usbResultPending = 0,   // set by the requesting side before it signals the request
+    usbResultDone = 1,      // the archive or the image was read
+    usbResultEmpty = 2,     // the instrument's archive is empty
+    usbResultFailed = 3,    // a transfer or format check failed
+    usbResultCancelled = 4, // the requesting side gave the request up (viewer closed)
+};
+extern std::atomic<int32_t> DataReadResult;
+extern std::atomic<int32_t> ScreenReadResult;
+// True while a worker thread runs (between its start and the end of its Execute).
+extern std::atomic<bool> UsbWorkerRunning;
+
 } // namespace vyz
