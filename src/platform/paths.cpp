@@ -58,11 +58,16 @@ std::string ScreenshotFileName() { return paths().writableDir + "/Screenshot.bmp
 std::string InstalledDataDir() { return VYZ_INSTALLED_DATA_DIR; }
 
 std::string DataFilePath(const std::string& relative) {
+    // Beside the program (a portable or build-tree program), then the data folder of the prefix
+    // the program is installed in (bin/../share/vyz, which also serves an unpacked package), then
+    // the data folder compiled in.
     const std::string beside = paths().programDir + "/" + relative;
-    std::error_code ec;
-    if (std::filesystem::exists(beside, ec)) return beside;
-    const std::string installed = InstalledDataDir() + "/" + relative;
-    if (std::filesystem::exists(installed, ec)) return installed;
+    for (const std::string& candidate :
+         {beside, paths().programDir + "/../share/vyz/" + relative, InstalledDataDir() + "/" + relative}) {
+        std::error_code ec;
+        if (std::filesystem::exists(candidate, ec))
+            return std::filesystem::weakly_canonical(candidate, ec).string();
+    }
     return beside;
 }
 

@@ -21,8 +21,9 @@ const std::string& LogFileName();
 std::string ScreenshotFileName();
 
 // A shipped data file (help, report language files, demo archive) given relative to the program's
-// folder, e.g. "Language/English.frc": beside the program first, then in the installed data
-// folder. Returns the first existing path, or the path beside the program when neither exists.
+// folder, e.g. "Language/English.frc": beside the program first, then in the data folder of the
+// prefix the program is installed in, then in the data folder compiled in. Returns the first
+// existing path, or the path beside the program when none exists.
 std::string DataFilePath(const std::string& relative);
 
 // The installed data folder (for example /usr/share/vyz), compiled in.
