@@ -11,7 +11,7 @@ namespace vyz {
 GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void GridModel::resize(int rows, int cols) {
-    rows = std::max(rows, FixedRows + 1);
+    rows = std::max(rows, int(FixedRows));
     cols = std::max(cols, FixedCols + 1);
     if (rows == rows_ && cols == cols_) return;
     if (!bulk_) beginResetModel();
