@@ -1,29 +1,66 @@
 #include "shell/main_window.h"
 
 #include "data/archive_record.h"
+#include "data/lang_texts.h"
+#include "data/record_text.h"
+#include "data/table_layout.h"
 #include "data/text_pair.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "platform/usb_log.h"
+#include "report/report_language.h"
+#include "shell/image_list.h"
+#include "shell/language_chooser.h"
+#include "shell/startup_settings.h"
+#include "shell/status_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHBoxLayout>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 
 namespace vyz {
 
 TForm1* Form1 = nullptr;
 
+namespace {
+
+// Entry i names the archive record shown in table row i + 2.
+int32_t RowOrder[ArchiveCapacity];
+
+QString tr8(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// Grid geometry inside the client area (the client area holds the tool bar, the table and the
+// status bar, below the menu).
+constexpr int GridTop = 42;
+constexpr int StatusBarHeightMin = 19;
+
+} // namespace
+
 // The round link indicator in the status bar.
 class LinkIndicator : public QWidget {
 public:
     explicit LinkIndicator(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("PanelShapeLink"));
         setFixedSize(12, 13);
         colour_ = palette().color(QPalette::Button);
     }
@@ -48,14 +85,26 @@ private:
 
 TForm1::TForm1() {
     Form1 = this;
-    setWindowTitle(QString::fromUtf8("VYZ. Плотномер асфальта"));
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(tr8("VYZ. Плотномер асфальта"));
+    setWindowIcon(ProgramIcon());
     setMinimumSize(454, 307);
     resize(482, 363);
+    move(194, 155);
     auto* central = new QWidget(this);
+    central->setMouseTracking(true);
+    central->installEventFilter(this);
     setCentralWidget(central);
+    bevel1_ = new QFrame(central);
+    bevel1_->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     grid_ = new StringGrid(central);
     grid_->setObjectName("StringGrid1");
+    grid_->setAccessibleName(QStringLiteral("StringGrid1"));
     connect(grid_, &StringGrid::keyPressed, this, &TForm1::StringGrid1KeyDown);
+    // The scroll bar coming or going changes the room the columns share.
+    connect(grid_->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &TForm1::ApplyColumnWidths);
+    helpFileName_ = QString::fromStdString(DataFilePath("Help/Vyz1EngHelp.html"));
     createActions();
     createMenus();
     createToolBar();
@@ -67,32 +116,38 @@ TForm1::~TForm1() {
 }
 
 void TForm1::createActions() {
-    auto make = [this](const char* name, const char* caption) {
-        auto* a = new QAction(QString::fromUtf8(caption), this);
+    auto make = [this](const char* name, const char* caption, int image) {
+        auto* a = new QAction(tr8(caption), this);
         a->setObjectName(name);
+        if (image >= 0) a->setIcon(ImageList1(image));
         return a;
     };
-    ACopyAll = make("ACopyAll", "Скопировать таблицу в буфер обмена");
-    ACopyCtrlC = make("ACopyCtrlC", "Копировать");
-    ASave = make("ASave", "Сохранить...");
-    AOpen = make("AOpen", "Открыть...");
-    APrint = make("APrint", "Печать отчета");
-    AExit = make("AExit", "Выход");
-    ARead = make("ARead", "Считывание данных из прибора");
-    ALangRus = make("ALangRus", "Русский (Russian)");
-    ALangEng = make("ALangEng", "Английский (English)");
-    AHelp = make("AHelp", "Помощь (chm)");
-    AAbout = make("AAbout", "&О программе");
-    AScreenshot = make("AScreenshot", "Считать вид экрана прибора");
-    AUSB = make("AUSB", "USB");
+    ACopyAll = make("ACopyAll", "Скопировать таблицу в буфер обмена", 7);
+    ACopyCtrlC = make("ACopyCtrlC", "Копировать", 7);
+    ASave = make("ASave", "Сохранить...", 1);
+    AOpen = make("AOpen", "Открыть...", 0);
+    APrint = make("APrint", "Печать отчета", 4);
+    AExit = make("AExit", "Выход", 5);
+    ARead = make("ARead", "Считывание данных из прибора", 6);
+    ALangRus = make("ALangRus", "Русский (Russian)", 13);
+    ALangEng = make("ALangEng", "Английский (English)", 14);
+    AHelp = make("AHelp", "Помощь (chm)", 10);
+    AAbout = make("AAbout", "&О программе", 11);
+    AScreenshot = make("AScreenshot", "Считать вид экрана прибора", 12);
+    AUSB = make("AUSB", "USB", -1);
     AUSB->setCheckable(true);
     for (int i = 0; i < 20; ++i) {
-        ACOM[i] = make(qPrintable(QString("ACOM%1").arg(i + 1)), qPrintable(QString("COM%1").arg(i + 1)));
+        const QByteArray name = QStringLiteral("ACOM%1").arg(i + 1).toLatin1();
+        const QByteArray caption = QStringLiteral("COM%1").arg(i + 1).toLatin1();
+        ACOM[i] = make(name.constData(), caption.constData(), -1);
         ACOM[i]->setCheckable(true);
         ACOM[i]->setData(0); // Tag: the port number the action selects
     }
     ALangRus->setCheckable(true);
     ALangEng->setCheckable(true);
+    AOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    ASave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    APrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
     connect(ACopyAll, &QAction::triggered, this, &TForm1::ACopyAllExecute);
     connect(ACopyCtrlC, &QAction::triggered, this, &TForm1::ACopyCtrlCExecute);
@@ -107,11 +162,13 @@ void TForm1::createActions() {
     connect(AAbout, &QAction::triggered, this, &TForm1::AAboutExecute);
     connect(AScreenshot, &QAction::triggered, this, &TForm1::AScreenshotExecute);
     connect(AUSB, &QAction::triggered, this, [this] { ACOM1Execute(AUSB); });
-    for (QAction* a : ACOM) connect(a, &QAction::triggered, this, [this, a] { ACOM1Execute(a); });
+    for (QAction* a : ACOM)
+        connect(a, &QAction::triggered, this, [this, a] { ACOM1Execute(a); });
 }
 
 void TForm1::createMenus() {
-    itmFile = menuBar()->addMenu(QString::fromUtf8("Файл"));
+    itmFile = menuBar()->addMenu(tr8("&Файл"));
+    itmFile->setObjectName("itmFile");
     itmFile->addAction(ACopyAll);
     itmFile->addSeparator();
     itmFile->addAction(AOpen);
@@ -120,17 +177,23 @@ void TForm1::createMenus() {
     itmFile->addAction(APrint);
     itmFile->addSeparator();
     itmFile->addAction(AExit);
-    itmDevice = menuBar()->addMenu(QString::fromUtf8("Команды"));
+    itmDevice = menuBar()->addMenu(tr8("&Команды"));
+    itmDevice->setObjectName("itmDevice");
     itmDevice->addAction(ARead);
     itmDevice->addAction(AScreenshot);
-    itmParam = menuBar()->addMenu(QString::fromUtf8("Параметры"));
-    itmCOMUSB1 = itmParam->addMenu(QString::fromUtf8("№ COM-порта, USB-порт"));
+    itmParam = menuBar()->addMenu(tr8("Параметры"));
+    itmParam->setObjectName("itmParam");
+    itmCOMUSB1 = itmParam->addMenu(tr8("№ COM-порта, USB-порт"));
+    itmCOMUSB1->setObjectName("itmCOMUSB1");
     itmCOMUSB1->addAction(AUSB);
-    for (QAction* a : ACOM) itmCOMUSB1->addAction(a);
-    itmLang = itmParam->addMenu(QString::fromUtf8("Язык (Language)"));
+    for (QAction* a : ACOM)
+        itmCOMUSB1->addAction(a);
+    itmLang = itmParam->addMenu(tr8("Язык (Language)"));
+    itmLang->setObjectName("itmLang");
     itmLang->addAction(ALangRus);
     itmLang->addAction(ALangEng);
-    itmHelp = menuBar()->addMenu(QString::fromUtf8("Помощь"));
+    itmHelp = menuBar()->addMenu(tr8("&Помощь"));
+    itmHelp->setObjectName("itmHelp");
     itmHelp->addAction(AHelp);
     itmHelp->addSeparator();
     itmHelp->addAction(AAbout);
@@ -142,13 +205,15 @@ void TForm1::createToolBar() {
     toolPanel_ = new QWidget(centralWidget());
     toolPanel_->setObjectName("Panel1");
     toolPanel_->setGeometry(8, 4, 400, 33);
-    auto button = [this](QWidget* parent, int x, QAction* action) {
+    // The buttons show their action's caption as tool tip and accessible name.
+    auto button = [](QWidget* parent, int x, QAction* action, const char* name) {
         auto* b = new QToolButton(parent);
+        b->setObjectName(name);
         b->setDefaultAction(action);
         b->setAutoRaise(true);
         b->setGeometry(x, 6, 23, 22);
         b->setIconSize(QSize(16, 16));
-        b->setAccessibleName(action->text());
+        b->setFocusPolicy(Qt::NoFocus);
         return b;
     };
     auto panel = [this](const char* name, int x, int width) {
@@ -157,52 +222,145 @@ void TForm1::createToolBar() {
         p->setGeometry(x, 0, width, 33);
         return p;
     };
-    button(panel("Panel2", 0, 33), 5, ARead);
-    button(panel("Panel5", 33, 33), 5, AScreenshot);
-    button(panel("Panel3", 66, 33), 5, APrint);
+    button(panel("Panel2", 0, 33), 5, ARead, "SpeedButtonRead");
+    button(panel("Panel5", 33, 33), 5, AScreenshot, "SpeedButton2");
+    button(panel("Panel3", 66, 33), 5, APrint, "SpeedButtonPrint");
     QWidget* p4 = panel("Panel4", 99, 93);
-    button(p4, 5, ACopyAll);
-    button(p4, 33, AOpen);
-    button(p4, 61, ASave);
+    button(p4, 5, ACopyAll, "SpeedButton1");
+    button(p4, 33, AOpen, "SpeedButtonOpen");
+    button(p4, 61, ASave, "SpeedButtonSave");
     panelRight_ = panel("Panel6", 300, 33);
-    button(panelRight_, 5, AHelp);
+    button(panelRight_, 5, AHelp, "SpeedButtonAbout");
     panelExit_ = panel("Panel7", 340, 33);
-    button(panelExit_, 5, AExit);
+    button(panelExit_, 5, AExit, "SpeedButtonExit");
 }
 
+// The status bar's occupants are placed by hand (LayoutStatusBar), by the pixel rule of its four
+// panels, rather than by the status bar's own layout.
 void TForm1::createStatusBar() {
     QStatusBar* bar = statusBar();
+    bar->setObjectName("StatusBar1");
     bar->setSizeGripEnabled(false);
+    bar->setFixedHeight(std::max(StatusBarHeightMin, fontMetrics().height() + 6));
+    for (QFrame*& panel : statusPanels_) {
+        panel = new QFrame(bar);
+        panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    }
     sbStatus_ = new QPushButton(bar);
     sbStatus_->setFlat(true);
     sbStatus_->setObjectName("sbStatus");
-    sbStatus_->setStyleSheet("text-align: left; padding-left: 2px;");
-    bar->addWidget(sbStatus_, 1);
+    sbStatus_->setFocusPolicy(Qt::NoFocus);
+    sbStatus_->setStyleSheet("text-align: left; padding-left: 2px; border: none;");
+    connect(sbStatus_, &QPushButton::clicked, this, &TForm1::sbStatusClick);
     panel1_ = new QLabel(bar);
-    panel1_->setFixedWidth(140);
-    progressBar_ = new QProgressBar(panel1_);
+    panel1_->setObjectName("StatusPanel1");
+    progressBar_ = new QProgressBar(bar);
+    progressBar_->setObjectName("ProgressBar1");
     progressBar_->setRange(0, 1000);
+    progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
-    progressBar_->setGeometry(2, 5, 136, 11);
-    bar->addPermanentWidget(panel1_);
+    progressBar_->setGeometry(0, 5, 136, 11);
     shapeLink_ = new LinkIndicator(bar);
-    bar->addPermanentWidget(shapeLink_);
-    auto* panel3 = new QWidget(bar);
-    panel3->setFixedWidth(50);
-    bar->addPermanentWidget(panel3);
+    LayoutStatusBar();
+}
+
+void TForm1::LayoutStatusBar() {
+    QStatusBar* bar = statusBar();
+    const int height = bar->height();
+    const int w1 = 140, w2 = 20;
+    const int w0 = std::max(bar->width() - w1 - w2 - 20, 10);
+    statusPanels_[0]->setGeometry(0, 0, w0, height);
+    statusPanels_[1]->setGeometry(w0, 0, w1, height);
+    statusPanels_[2]->setGeometry(w0 + w1, 0, w2, height);
+    statusPanels_[3]->setGeometry(w0 + w1 + w2, 0, std::max(bar->width() - w0 - w1 - w2, 0),
+                                  height);
+    sbStatus_->setGeometry(1, 3, w0 - 2, height - 4);
+    panel1_->setGeometry(w0 + 2, 1, w1 - 4, height - 2);
+    progressBar_->move(w0 + 3, 5);
+    shapeLink_->move(w0 + w1 + 6, (height - shapeLink_->height()) / 2);
 }
 
 void TForm1::LayoutToolBar() {
     const int width = centralWidget()->width() - 14;
+    bevel1_->setGeometry(0, 0, centralWidget()->width(), 2);
     toolPanel_->setGeometry(8, 4, width, 33);
     panelExit_->move(width - panelExit_->width(), 0);
     panelRight_->move(panelExit_->x() - panelRight_->width() - 20, 0);
 }
 
-void TForm1::FormCreate() {}
+void TForm1::FormCreate() {
+    setWindowTitle(tr8(AppTitle())); // 1; the decimal comma (2) is built into the number texts
+    // 3-4: ProgramDir, the settings and log paths are set before the window exists.
+    StartLogUSB();     // 5
+    LayoutStatusBar(); // 6
+
+    // 7: the language; an error in the chooser leaves the program in English.
+    switch (ReadStoredLanguage()) {
+    case StoredLanguage::Missing:
+        try {
+            TfrmLanguage chooser;
+            chooser.exec();
+        } catch (...) {
+            ALangEngExecute();
+        }
+        break;
+    case StoredLanguage::Russian:
+        ALangRusExecute();
+        break;
+    case StoredLanguage::English:
+        ALangEngExecute();
+        break;
+    }
+
+    CountStart(); // 8
+
+    // 9: geometry, limited to the screen.
+    const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
+    const QRect bounds = ReadStoredGeometry(screenSize, minimumSize());
+    resize(bounds.size());
+    move(bounds.topLeft());
+    const bool maximized = ReadStoredMaximized();
+
+    SetGPSMode(ReadStoredGPSMode()); // 10
+
+    // 11-12: the ports and the stored port (USB starts the worker). A port error must not keep
+    // the window from coming up: it is shown and start-up goes on with the port closed.
+    try {
+        StartupPortSelection();
+    } catch (const std::exception& e) {
+        QMessageBox::warning(nullptr, tr8(AppTitle()), QString::fromLocal8Bit(e.what()));
+    }
+
+    FormResize();  // 14
+    if (maximized) // 15
+        showMaximized();
+    else
+        show();
+    lastFramePos_ = frameGeometry().topLeft();
+
+    // 16: row labels 1..198 for rows 2..199.
+    GridModel* model = grid_->Model();
+    model->SetRowCount(200);
+    for (int row = 2; row < 200; ++row)
+        model->SetCellQuiet(0, row, QString::number(row - 1));
+    model->AnnounceRows(2, 199);
+    ClearTable(); // 17
+
+    // 18: the events shared with the USB worker.
+    hDataRdEvent = CreateMyEvent("DataRdEvent", true);
+    hDataReadedEvent = CreateMyEvent("DataReadedEvent", false);
+    hScreenRdEvent = CreateMyEvent("ScreenRdEvent", false);
+    hScrReadedEvent = CreateMyEvent("ScrReadedEvent", false);
+}
+
+// --- status line -----------------------------------------------------------------------------
 
 void TForm1::SetStatusBarGeneral(const QString& message) {
+    const QTime now = QTime::currentTime();
     sbStatus_->setText(message);
+    QCoreApplication::processEvents();
+    if (frmStatus_) frmStatus_->AppendLine(HistoryLine(now, message));
     QCoreApplication::processEvents();
 }
 
@@ -211,37 +369,254 @@ void TForm1::SetStatusBarPlain(const QString& message) {
     progressBar_->hide();
 }
 
-void TForm1::SetSizeFrmStatus() {}
+void TForm1::SetSizeFrmStatus() {
+    if (!frmStatus_ || !frmStatus_->isVisible()) return;
+    const QRect main = frameGeometry();
+    const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
+    const int screenHeight = scr ? scr->geometry().height() : 768;
+    const QRect frame = frmStatus_->frameGeometry();
+    const int h = frame.height();
+    const int decorationWidth = frame.width() - frmStatus_->width();
+    int top;
+    if (h < screenHeight - main.top() - main.height())
+        top = main.top() + main.height();
+    else if (h < main.top())
+        top = main.top() - h;
+    else
+        return;
+    frmStatus_->move(main.left(), top);
+    frmStatus_->resize(main.width() - decorationWidth, frmStatus_->height());
+}
 
-void TForm1::SetLinkColour(const QColor& colour) { shapeLink_->setColour(colour); }
-QColor TForm1::LinkColour() const { return shapeLink_->colour(); }
-void TForm1::SetPanel1Text(const QString& text) { panel1_->setText(text); }
+void TForm1::sbStatusClick() {
+    if (!frmStatus_) return;
+    if (frmStatus_->isVisible()) {
+        frmStatus_->hide();
+    } else {
+        frmStatus_->show();
+        SetSizeFrmStatus();
+    }
+}
 
-void TForm1::FillDataTable(int) {}
-void TForm1::ClearTable() {}
-void TForm1::SetGPSMode(bool on) { GPSModeFlag = on; }
-void TForm1::TitleFill() {}
+void TForm1::FormMouseMove() {
+    const QPoint now = pos();
+    if (now == lastMouseMovePos_) return;
+    SetSizeFrmStatus();
+    lastMouseMovePos_ = now;
+}
+
+void TForm1::SetLinkColour(const QColor& colour) {
+    shapeLink_->setColour(colour);
+}
+QColor TForm1::LinkColour() const {
+    return shapeLink_->colour();
+}
+void TForm1::SetPanel1Text(const QString& text) {
+    panel1_->setText(text);
+}
+
+// --- the measurement table -------------------------------------------------------------------
+
+// Rebuilds the data rows from the archive. The window stays responsive (events are processed
+// every few dozen milliseconds) while the commands that would change or read the archive are
+// disabled, so nothing changes the archive halfway through.
+void TForm1::FillDataTable(int order) {
+    const int count = std::clamp<int>(RecordCount.load(), 0, ArchiveCapacity);
+    SetArchiveBusy(true);
+    GridModel* model = grid_->Model();
+    model->SetRowCount(count + 2);
+    model->SetCell(0, 1, QStringLiteral("(%1)").arg(count));
+    if (order == 0)
+        for (int i = 0; i < count; ++i)
+            RowOrder[i] = i;
+    else if (order == 1)
+        for (int i = 0; i < count; ++i)
+            RowOrder[i] = count - 1 - i;
+
+    const int lang = LangIndex.load();
+    const bool coordinates = GPSModeFlag.load();
+    RowTexts texts;
+    QElapsedTimer sincePump;
+    sincePump.start();
+    int firstUnannounced = 2;
+    for (int i = 0; i < count; ++i) {
+        ArchiveRecord& record = MeasurementArchive[RowOrder[i]];
+        RepairMonth(record); // a later save stores the repaired month
+        RecordRowTexts(record, lang, coordinates, texts);
+        const int columns = std::min(texts.count, model->ColCount());
+        for (int c = 0; c < columns; ++c)
+            model->SetCellQuiet(c, i + 2, QString::fromUtf8(texts.cell[c]));
+        if (sincePump.elapsed() >= 30) {
+            model->AnnounceRows(firstUnannounced, i + 2);
+            firstUnannounced = i + 3;
+            QCoreApplication::processEvents();
+            sincePump.restart();
+        }
+    }
+    model->AnnounceRows(firstUnannounced, count + 1);
+    SetArchiveBusy(false);
+}
+
+void TForm1::ClearTable() {
+    GridModel* model = grid_->Model();
+    model->BeginBulk();
+    for (int c = 1; c < model->ColCount(); ++c)
+        model->ClearColumn(c);
+    model->SetRowCount(3);
+    model->EndBulk();
+    FormResize();
+}
+
+void TForm1::SetGPSMode(bool on) {
+    GPSModeFlag = on;
+    grid_->Model()->SetColCount(on ? 9 : 7);
+    FormResize();
+    IniWrite("Config", "GPSMode", on ? "Y" : "N");
+}
+
+void TForm1::TitleFill() {
+    struct Title {
+        int textRow;
+        TextPair units;
+    };
+    static const Title titles[9] = {
+        {31, {"", ""}},
+        {34, {"", ""}},
+        {35, {"кг/м^3", "kg/m^3"}},
+        {39, {"%", "%"}},
+        {36, {"", ""}},
+        {37, {"°C", "°C"}},
+        {44, {"мм", "mm"}},
+        {46, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
+        {47, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
+    };
+    GridModel* model = grid_->Model();
+    const int columns = model->ColCount() < 8 ? 7 : 9;
+    for (int c = 0; c < columns; ++c) {
+        model->SetCell(c, 0, tr8(LangTexts[titles[c].textRow]()));
+        model->SetCell(c, 1, tr8(titles[c].units()));
+    }
+}
+
+void TForm1::ApplyColumnWidths() {
+    const int columns = grid_->ColCount();
+    QScrollBar* bar = grid_->verticalScrollBar();
+    const bool barShown = grid_->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
+                          (grid_->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                           bar->maximum() > bar->minimum());
+    const int clientWidth =
+        grid_->width() - 2 * grid_->frameWidth() - (barShown ? bar->sizeHint().width() : 0);
+    const std::vector<int> widths = DistributeColumnWidths(columns, clientWidth);
+    for (int c = 0; c < columns; ++c)
+        grid_->SetColWidth(c, widths[c]);
+}
 
 void TForm1::FormResize() {
-    const QRect client = centralWidget()->rect();
-    grid_->setGeometry(8, 40, client.width() - 14, client.height() - 44);
+    // The window never grows beyond its screen.
+    if (const QScreen* scr = screen()) {
+        const QSize limit = scr->geometry().size();
+        if (width() > limit.width() || height() > limit.height())
+            resize(std::min(width(), limit.width()), std::min(height(), limit.height()));
+    }
+    LayoutStatusBar();
+    // The client area is everything below the menu, the status bar included.
+    const int clientWidth = width();
+    const int clientHeight = centralWidget()->height() + statusBar()->height();
+    grid_->setGeometry(8, GridTop, clientWidth - 14, std::max(clientHeight - 70, 20));
+    ApplyColumnWidths();
     LayoutToolBar();
+    TitleFill();
+    SetSizeFrmStatus();
 }
 
 void TForm1::SetArchiveBusy(bool busy) {
-    archiveBusy_ += busy ? 1 : -1;
+    archiveBusy_ = std::max(archiveBusy_ + (busy ? 1 : -1), 0);
     const bool enabled = archiveBusy_ == 0;
-    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead}) a->setEnabled(enabled);
+    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead, AUSB})
+        a->setEnabled(enabled);
+    for (QAction* a : ACOM)
+        a->setEnabled(enabled);
 }
 
-void TForm1::MenuFill() {}
-void TForm1::ALangRusExecute() { LangIndex = 0; }
-void TForm1::ALangEngExecute() { LangIndex = 1; }
-void TForm1::AHelpExecute() {}
+// --- texts -----------------------------------------------------------------------------------
+
+void TForm1::MenuFill() {
+    auto text = [](int row) { return tr8(LangTexts[row]()); };
+    setWindowTitle(text(0));
+    itmFile->setTitle(text(1));
+    itmDevice->setTitle(text(2));
+    itmParam->setTitle(text(3));
+    itmHelp->setTitle(text(4));
+    itmLang->setTitle(text(5));
+    ACopyAll->setText(text(6));
+    ACopyCtrlC->setText(text(7));
+    AOpen->setText(text(8));
+    ASave->setText(text(9));
+    APrint->setText(text(10));
+    AExit->setText(text(11));
+    ARead->setText(text(12));
+    AScreenshot->setText(text(13));
+    itmParam->setTitle(text(14));
+    itmCOMUSB1->setTitle(text(15));
+    ALangRus->setText(text(16));
+    ALangEng->setText(text(17));
+    AHelp->setText(text(18));
+    AAbout->setText(text(19));
+}
+
+void TForm1::ApplyLanguage(int index) {
+    LangIndex = static_cast<int8_t>(index);
+    ALangRus->setChecked(index == 0);
+    ALangEng->setChecked(index == 1);
+    IniWrite("Config", "LangId", index == 0 ? "Rus" : "Eng");
+    MenuFill();
+    TitleFill();
+    report::LoadLanguageFile(QString::fromStdString(
+        DataFilePath(index == 0 ? "Language/Russian.frc" : "Language/English.frc")));
+    helpFileName_ = QString::fromStdString(
+        DataFilePath(index == 0 ? "Help/Vyz1RusHelp.html" : "Help/Vyz1EngHelp.html"));
+}
+
+void TForm1::ALangRusExecute() {
+    ApplyLanguage(0);
+}
+void TForm1::ALangEngExecute() {
+    ApplyLanguage(1);
+}
+
+// Opens the manual of the current language; a missing manual or viewer is not reported.
+void TForm1::AHelpExecute() {
+    if (QFileInfo::exists(helpFileName_))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(helpFileName_));
+}
+
+// --- the end of the process ------------------------------------------------------------------
 
 void TForm1::AExitExecute() {
     exiting_ = true;
-    std::exit(0);
+    RequestUsbWorkerStop(); // 1
+    ReleaseUsbOnExit();     // 2
+    hDataRdEvent.reset();   // 3
+    hDataReadedEvent.reset();
+    hScreenRdEvent.reset();
+    hScrReadedEvent.reset();
+    // 4-5: the normal bounds, also when maximised (the window is not restored on screen first:
+    // the process ends right after).
+    const bool maximized = isMaximized();
+    IniWrite("FormMain", "Maximized", maximized ? "1" : "0");
+    const QPoint decoration = geometry().topLeft() - frameGeometry().topLeft();
+    const QRect normal = maximized && normalGeometry().isValid() ? normalGeometry() : geometry();
+    IniWrite("FormMain", "Left", std::to_string(normal.left() - decoration.x()));
+    IniWrite("FormMain", "Top", std::to_string(normal.top() - decoration.y()));
+    IniWrite("FormMain", "Width", std::to_string(normal.width()));
+    IniWrite("FormMain", "Height", std::to_string(normal.height()));
+    if (frmStatus_) IniWrite("frmStatus", "Height", std::to_string(frmStatus_->height())); // 6
+    ClosePort();                                                                           // 7
+    WaitUsbWorkerEnd();                                                                    // 8
+    // 9: end here, without returning to the event loop or running the destructors of windows
+    // and threads that may still be busy.
+    std::fflush(nullptr);
+    std::_Exit(0);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -249,15 +624,52 @@ void TForm1::closeEvent(QCloseEvent* event) {
     AExitExecute();
 }
 
+// --- window events ---------------------------------------------------------------------------
+
 void TForm1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FormResize();
 }
 
-void TForm1::moveEvent(QMoveEvent* event) { QMainWindow::moveEvent(event); }
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    const QPoint now = frameGeometry().topLeft();
+    if (now != lastFramePos_) {
+        const QPoint before = lastFramePos_;
+        lastFramePos_ = now;
+        CatchDrag(before, now);
+    }
+}
 
-bool TForm1::event(QEvent* event) { return QMainWindow::event(event); }
+// F1 anywhere in the main window opens the help file (keys not used by the focused control come
+// here).
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        AHelpExecute();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
 
-void TForm1::StringGrid1KeyDown(QKeyEvent*, bool*) {}
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::MouseMove) FormMouseMove();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The table's keys: F1 help, Ctrl+R or Alt+R read, Ctrl+C copy the selected rows. A command that
+// is disabled (a read-out or fill is running) does nothing.
+void TForm1::StringGrid1KeyDown(QKeyEvent* event, bool* handled) {
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if (event->key() == Qt::Key_F1) {
+        AHelpExecute();
+        *handled = true;
+    } else if (event->key() == Qt::Key_R && (mods & (Qt::AltModifier | Qt::ControlModifier))) {
+        if (ARead->isEnabled()) AReadExecute();
+        *handled = true;
+    } else if (event->key() == Qt::Key_C && (mods & Qt::ControlModifier)) {
+        if (ACopyCtrlC->isEnabled()) ACopyCtrlCExecute();
+        *handled = true;
+    }
+}
 
 } // namespace vyz

@@ -57,6 +57,8 @@ public:
 
     // --- texts ---
     void MenuFill();
+    // The help file of the current language (English until a language is chosen).
+    const QString& HelpFileName() const { return helpFileName_; }
 
     // --- actions and their handlers ---
     QAction* ACopyAll;
@@ -113,12 +115,17 @@ public:
 
     TfrmStatus* frmStatus() const { return frmStatus_; }
     void SetFrmStatus(TfrmStatus* window) { frmStatus_ = window; }
+    // Shows or hides the message history (a click on the status line).
+    void sbStatusClick();
+    // Re-places the history window after the main window has moved.
+    void FormMouseMove();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
-    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createActions();
@@ -126,12 +133,17 @@ private:
     void createToolBar();
     void createStatusBar();
     void LayoutToolBar();
+    void LayoutStatusBar();
+    void ApplyColumnWidths();
+    void ApplyLanguage(int index);
     void StringGrid1KeyDown(QKeyEvent* event, bool* handled);
 
     StringGrid* grid_ = nullptr;
-    QWidget* toolPanel_ = nullptr; // Panel1
+    QWidget* toolPanel_ = nullptr;  // Panel1
     QWidget* panelRight_ = nullptr; // Panel6 (help)
     QWidget* panelExit_ = nullptr;  // Panel7 (exit)
+    QFrame* bevel1_ = nullptr;
+    std::array<QFrame*, 4> statusPanels_{};
     QPushButton* sbStatus_ = nullptr;
     QLabel* panel1_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
@@ -139,6 +151,9 @@ private:
     TfrmStatus* frmStatus_ = nullptr;
     int archiveBusy_ = 0;
     bool exiting_ = false;
+    QString helpFileName_;
+    QPoint lastFramePos_;
+    QPoint lastMouseMovePos_{-1, -1};
 
     // --- menus (captions from the language tables; the items are the actions themselves) ---
     QMenu* itmFile = nullptr;

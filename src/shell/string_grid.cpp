@@ -11,7 +11,7 @@ namespace vyz {
 GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void GridModel::resize(int rows, int cols) {
-    rows = std::max(rows, FixedRows + 1);
+    rows = std::max(rows, int(FixedRows));
     cols = std::max(cols, FixedCols + 1);
     if (rows == rows_ && cols == cols_) return;
     if (!bulk_) beginResetModel();
@@ -25,8 +25,12 @@ void GridModel::resize(int rows, int cols) {
     if (!bulk_) endResetModel();
 }
 
-void GridModel::SetRowCount(int rows) { resize(rows, cols_); }
-void GridModel::SetColCount(int cols) { resize(rows_, cols); }
+void GridModel::SetRowCount(int rows) {
+    resize(rows, cols_);
+}
+void GridModel::SetColCount(int cols) {
+    resize(rows_, cols);
+}
 
 const QString& GridModel::Cell(int col, int row) const {
     static const QString empty;
@@ -50,10 +54,25 @@ void GridModel::SetCell(int col, int row, const QString& text) {
     }
 }
 
+void GridModel::SetCellQuiet(int col, int row, QString text) {
+    if (col < 0 || row < 0 || col >= cols_ || row >= rows_) return;
+    cells_[row * cols_ + col] = std::move(text);
+}
+
+void GridModel::AnnounceRows(int firstRow, int lastRow) {
+    firstRow = std::max(firstRow, int(FixedRows));
+    lastRow = std::min(lastRow, rows_ - 1);
+    if (bulk_ || firstRow > lastRow) return;
+    emit dataChanged(index(firstRow - FixedRows, 0),
+                     index(lastRow - FixedRows, cols_ - FixedCols - 1), {Qt::DisplayRole});
+    emit headerDataChanged(Qt::Vertical, firstRow - FixedRows, lastRow - FixedRows);
+}
+
 void GridModel::ClearColumn(int col) {
     if (col < 0 || col >= cols_) return;
     BeginBulk();
-    for (int r = 0; r < rows_; ++r) cells_[r * cols_ + col].clear();
+    for (int r = 0; r < rows_; ++r)
+        cells_[r * cols_ + col].clear();
     EndBulk();
 }
 
@@ -134,7 +153,8 @@ StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(new GridMod
     verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     if (auto* corner = findChild<QAbstractButton*>()) {
         corner->installEventFilter(new CornerPainter(this));
-        connect(model_, &QAbstractItemModel::headerDataChanged, corner, [corner] { corner->update(); });
+        connect(model_, &QAbstractItemModel::headerDataChanged, corner,
+                [corner] { corner->update(); });
         connect(model_, &QAbstractItemModel::modelReset, corner, [corner] { corner->update(); });
     }
     model_->SetColCount(7);

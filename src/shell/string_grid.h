@@ -28,6 +28,11 @@ public:
     // Empties every cell of column `col`.
     void ClearColumn(int col);
 
+    // Writes a cell without telling the view; AnnounceRows tells it later, for many cells at once.
+    void SetCellQuiet(int col, int row, QString text);
+    // Tells the view that the cells of grid rows firstRow..lastRow changed.
+    void AnnounceRows(int firstRow, int lastRow);
+
     // Cells written between BeginBulk and EndBulk are announced to the view once, at EndBulk.
     void BeginBulk();
     void EndBulk();

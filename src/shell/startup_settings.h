@@ -1,0 +1,30 @@
+// The settings the start-up sequence reads (and repairs) from the settings file, each read at the
+// moment it is needed, nothing cached. All comparisons are case-sensitive.
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+namespace vyz {
+
+enum class StoredLanguage { Missing, Russian, English };
+// Config/LangId: missing or empty -> Missing; exactly "Rus" -> Russian; anything else -> English.
+StoredLanguage ReadStoredLanguage();
+
+// Config/Uses: reads the count (not a number counts as 0), writes it back plus one, returns that.
+long long CountStart();
+
+// FormMain/Width, Left, Height, Top (in that order) with their repairs against `screen` and the
+// window's `minimum` size; the returned rectangle is the outer bounds of the window.
+QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum);
+// FormMain/Maximized: first character "1".
+bool ReadStoredMaximized();
+
+// Config/GPSMode (default "Y"): the coordinates layout is on when the first character is "Y".
+bool ReadStoredGPSMode();
+
+// frmStatus/Height (default "400"; not a number: half the screen height; at most the screen
+// height, and at least `minimum` so that the window stays usable).
+int ReadStatusWindowHeight(int screenHeight, int minimum);
+
+} // namespace vyz
