@@ -321,7 +321,7 @@ void TestMeasurementFile::stagedReplaceKeepsModeAndFollowsLink() {
     }
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readAll(real), content);
-    struct stat st{};
+    struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(real).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0640u);
     QCOMPARE(entries(dir.path()), QStringList({"link.Vyz", "real.Vyz"}));
