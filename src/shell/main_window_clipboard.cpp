@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 namespace vyz {
 
@@ -15,7 +16,11 @@ namespace {
 const TextPair Copied{"Данные скопированы в буфер обмена", "Data copied to the clipboard"};
 
 void toClipboard(TForm1& form, const QString& text) {
-    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    auto* data = new QMimeData;
+    data->setText(text); // offered as UTF8_STRING, text/plain and the older X text types
+    // Named explicitly too, for the programs that ask for the charset by name.
+    data->setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     form.SetStatusBarGeneral(QString::fromUtf8(Copied()));
 }
 
