@@ -10,7 +10,8 @@ build_pkgs=(build-essential cmake ninja-build pkg-config
     fonts-liberation fonts-liberation2 fonts-dejavu-core)
 test_pkgs=(xvfb xauth xclip x11-utils poppler-utils libbenchmark-dev
     libreoffice-calc libreoffice-writer
-    desktop-file-utils appstream imagemagick)
+    desktop-file-utils appstream imagemagick
+    clang-14 libclang-rt-14-dev)
 
 pkgs=("${build_pkgs[@]}")
 [ "$kind" = test ] && pkgs+=("${test_pkgs[@]}")

@@ -19,3 +19,5 @@ if [ -f scripts/tsan-tests.txt ]; then
     (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
         ctest --output-on-failure -R "$regex")
 fi
+# The readers of untrusted bytes, fuzzed for a bounded time (a clang build of its own).
+bash scripts/fuzz.sh 25

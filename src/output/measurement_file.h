@@ -1,4 +1,105 @@
-// Measurement files (*.vyz).
+// Measurement files (*.vyz): a copy of the archive's records. The plain variant is N records of
+// 24 bytes (bytes 0..23 of each record); the coordinates variant begins with a 16-byte
+// "GLONASS/GPS" marker and holds whole 32-byte records. There is no count, version or checksum:
+// the number of records is what the length allows, at most ArchiveCapacity.
+//
+// Standard C++ and POSIX only, so the reader also builds into the fuzz target.
 #pragma once
 
-namespace vyz {} // namespace vyz
+#include "data/archive_record.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vyz {
+
+inline constexpr size_t MarkerSize = 16;
+// "GLONASS/GPS" and five zero bytes.
+inline constexpr uint8_t CoordinatesMarker[MarkerSize] = {'G', 'L', 'O', 'N', 'A', 'S', 'S', '/',
+                                                          'G', 'P', 'S', 0,   0,   0,   0,   0};
+inline constexpr size_t PlainRecordSize = 24;
+inline constexpr size_t CoordinatesRecordSize = sizeof(ArchiveRecord);
+// A reader never needs more of a file than a marker and a full archive of 32-byte records.
+inline constexpr size_t MaxMeasurementFileBytes =
+    MarkerSize + size_t(ArchiveCapacity) * CoordinatesRecordSize;
+
+// The record every file record is read into before it is copied whole into the archive. A plain
+// file overwrites only its bytes 0..23, after its coordinates were set to 0, so whatever else it
+// held (the tail word) travels into the archive with each record.
+extern ArchiveRecord StagingRecord;
+
+struct FileLayout {
+    bool coordinates;  // the file begins with the marker
+    size_t dataOffset; // where the first record starts
+    size_t recordSize; // 32 with the marker, 24 without
+};
+
+// The layout a file's first bytes announce: coordinates when bytes 0..10 are "GLONASS/GPS" and
+// byte 11 is zero (bytes 12..15 are not examined); anything else, a shorter file included, is a
+// plain file read from offset 0.
+FileLayout DetectLayout(std::span<const uint8_t> bytes);
+
+// Reads the records of a file's `bytes` in file order into archive[0..capacity), each through
+// `staging` (whose coordinates are set to 0 first for a plain file). A trailing partial record
+// and everything after `capacity` records is ignored. Calls onRecord(n) after storing the n-th
+// record (n from 1). Returns the number of records stored.
+int ReadRecords(std::span<const uint8_t> bytes, const FileLayout& layout, ArchiveRecord& staging,
+                ArchiveRecord* archive, int capacity,
+                const std::function<void(int stored)>& onRecord = {});
+
+// Reads the first MaxMeasurementFileBytes bytes of the regular file at `path` into `bytes`.
+// Returns 0, or the errno of the failure (ENOENT, EACCES, EISDIR for a folder, EINVAL for anything
+// else that is not a regular file, EIO ...). Never blocks on a pipe or a device.
+int ReadMeasurementFileBytes(const std::string& path, std::vector<uint8_t>& bytes);
+
+// The pieces a save writes, in order: for a coordinates file the marker, then all records in one
+// piece; for a plain file one 24-byte piece per record. The pieces point into `records` and the
+// marker.
+std::vector<std::span<const uint8_t>> SavePieces(const ArchiveRecord* records, int count,
+                                                 bool coordinates);
+// The whole content of a file of `count` records: the pieces joined.
+std::vector<uint8_t> SerializeArchive(const ArchiveRecord* records, int count, bool coordinates);
+
+// The name a save uses: `name` unchanged when the extension of its last path component (from its
+// last dot) is ".vyz" in any letter case, otherwise `name` + ".Vyz" ("data.txt" -> "data.txt.Vyz").
+std::string WithVyzExtension(const std::string& name);
+
+// Writes a file through a staging file beside it, so that a file of that name is replaced only
+// once every byte of the new content is on disk. After any failure, or when the writer is
+// discarded, an existing file stays exactly as it was and no staging file is left behind.
+class StagedFile {
+public:
+    explicit StagedFile(std::string target);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Creates the staging file in the target's folder (a symbolic link is followed to the file it
+    // names). Fails when the folder cannot take a new file or the target exists and is not a
+    // writable regular file.
+    bool Create();
+    // Appends `data` whole. A failure leaves the length written so far unchanged, so the same
+    // piece can be written again. Creates the staging file first if there is none.
+    bool Write(std::span<const uint8_t> data);
+    // Puts the content on disk and replaces the target with it; an existing target's permission
+    // bits are kept. On failure the target is unchanged and the staging file is gone.
+    bool Commit();
+    // Removes the staging file; the target is unchanged.
+    void Discard();
+
+    int Error() const { return error_; }                  // errno of the last failure
+    const std::string& Target() const { return target_; } // the file that will be replaced
+
+private:
+    std::string target_;  // after Create: the file the name resolves to
+    std::string staging_; // empty when there is no staging file
+    int fd_ = -1;
+    uint64_t length_ = 0;
+    int error_ = 0;
+};
+
+} // namespace vyz

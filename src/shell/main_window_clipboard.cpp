@@ -1,9 +1,50 @@
-// The two copy commands.
+// The two copy commands: the whole table or the selected rows as tab-separated text. The text goes
+// to the clipboard as Unicode text, which every Linux program reads (a spreadsheet pastes it into
+// cells); the line ends stay as they are built.
+#include "data/text_pair.h"
+#include "output/clipboard_text.h"
 #include "shell/main_window.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 
 namespace vyz {
 
-void TForm1::ACopyAllExecute() {}
-void TForm1::ACopyCtrlCExecute() {}
+namespace {
+
+const TextPair Copied{"Данные скопированы в буфер обмена", "Data copied to the clipboard"};
+
+void toClipboard(TForm1& form, const QString& text) {
+    auto* data = new QMimeData;
+    data->setText(text); // offered as UTF8_STRING, text/plain and the older X text types
+    // Named explicitly too, for the programs that ask for the charset by name.
+    data->setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+    form.SetStatusBarGeneral(QString::fromUtf8(Copied()));
+}
+
+} // namespace
+
+void TForm1::ACopyAllExecute() {
+    const StringGrid* grid = StringGrid1();
+    toClipboard(*this, WholeTableText(grid->RowCount(), grid->ColCount(),
+                                      [grid](int col, int row) { return grid->CellAt(col, row); }));
+}
+
+void TForm1::ACopyCtrlCExecute() {
+    const StringGrid* grid = StringGrid1();
+    auto [top, bottom] = grid->SelectedRows();
+    if (top < 0) {
+        // The table always has a selected row, as the grid the operator knows always had one: with
+        // nothing selected, the current row, else the first data row.
+        const QModelIndex current = grid->currentIndex();
+        top = bottom =
+            current.isValid() ? current.row() + GridModel::FixedRows : GridModel::FixedRows;
+    }
+    toClipboard(*this, SelectedRowsText(top, bottom, grid->ColCount(), [grid](int col, int row) {
+        return grid->CellAt(col, row);
+    }));
+}
 
 } // namespace vyz

@@ -1,15 +1,180 @@
-// The Open and Save commands.
+// The Open and Save commands: measurement files in and out of the archive.
+#include "data/archive_record.h"
+#include "data/text_pair.h"
+#include "output/measurement_file.h"
+#include "platform/paths.h"
 #include "shell/main_window.h"
 
-namespace vyz {
-
-void TForm1::AOpenExecute() {}
-void TForm1::ASaveExecute() {}
-
-} // namespace vyz
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 
 namespace vyz {
 
-void TForm1::OpenMeasurementFile(const QString&) {}
+namespace {
+
+const TextPair OpenTitle{"Открыть файл...", "File Open..."};
+const TextPair SaveTitle{"Сохранить файл...", "File Save..."};
+// "*.*" would hide names without a dot here; "*" is every file.
+const TextPair FileFilter{"Файлы VYZ-1 (*.vyz);;Все файлы (*)",
+                          "VYZ-1 files (*.vyz);;All files (*)"};
+const TextPair OpenErrorStatus{"Ошибка открытия файла ", "Error opening file "};
+const TextPair OpenErrorText{"Не могу открыть файл ", "Can not open file "};
+const TextPair OpenErrorCaption{"Ошибка чтения файла", "Error reading file"};
+const TextPair ReadingFrom{"Чтение из файла ", "Read from file "};
+const TextPair RecordsRead{"Считано с диска записей: ", "Readed records from disk: "};
+const TextPair FileExists{"Файл существует. Перезаписать?", "File exists. Overwrite?"};
+const TextPair CreateFailed{"Не удается создать файл. Возможно, нет места на диске",
+                            "Can not create file. Perhaps there is no room on the disk"};
+const TextPair WriteFailed{"Не удается записать файл. Возможно, нет места на диске",
+                           "Unable to write file. Perhaps there is no room on the disk"};
+const TextPair WriteErrorCaption{"Ошибка записи на диск", "Error writing to disk"};
+const TextPair RecordsSaved{"Сохранено на диск записей: ", "Saved to disk records: "};
+
+QString text(const TextPair& pair) {
+    return QString::fromUtf8(pair());
+}
+QString quoted(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                const QString& message, QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, caption, message, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    box.setWindowModality(Qt::ApplicationModal);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+void setUpDialog(QFileDialog& dialog, const TextPair& title) {
+    dialog.setWindowTitle(text(title));
+    dialog.setNameFilter(text(FileFilter));
+    dialog.setDirectory(QString::fromStdString(ProgramDir()));
+}
+
+// Keeps the commands that would change or read the archive disabled while it is refilled.
+struct ArchiveBusy {
+    TForm1& form;
+    explicit ArchiveBusy(TForm1& f) : form(f) { form.SetArchiveBusy(true); }
+    ~ArchiveBusy() { form.SetArchiveBusy(false); }
+};
+
+// Reads the file at `name` into the archive and the table. False, with the archive, the layout and
+// the table untouched, when the file cannot be opened or read.
+bool readIntoArchive(TForm1& form, const QString& name) {
+    // The whole file (at most a marker and a full archive) is read before anything is replaced.
+    std::vector<uint8_t> bytes;
+    if (ReadMeasurementFileBytes(QFile::encodeName(name).toStdString(), bytes) != 0) return false;
+
+    ArchiveBusy busy(form);
+    form.ClearTable();
+    const FileLayout layout = DetectLayout(bytes);
+    form.SetGPSMode(layout.coordinates);
+    form.SetStatusBarGeneral(text(ReadingFrom) + quoted(name));
+    RecordCount = 0;
+    const QString counter = text(RecordsRead);
+    ReadRecords(bytes, layout, StagingRecord, MeasurementArchive, ArchiveCapacity, [&](int stored) {
+        RecordCount = stored;
+        // The running count goes to the status line only, not into the history.
+        form.SetStatusBarPlain(counter + QString::number(stored));
+    });
+    form.SetStatusBarGeneral(counter + QString::number(RecordCount));
+    form.FillDataTable(1);
+    return true;
+}
+
+// The open failure: status line and the Retry/Cancel question. True for Retry.
+bool retryOpen(TForm1& form, const QString& name) {
+    form.SetStatusBarGeneral(text(OpenErrorStatus) + quoted(name));
+    return ask(&form, QMessageBox::Warning, text(OpenErrorCaption),
+               text(OpenErrorText) + quoted(name), QMessageBox::Retry | QMessageBox::Cancel,
+               QMessageBox::Retry) == QMessageBox::Retry;
+}
+
+// The write failure: status line and the Abort/Retry/Ignore question. True for Retry.
+bool retryWrite(TForm1& form) {
+    form.SetStatusBarGeneral(text(WriteFailed));
+    return ask(&form, QMessageBox::Warning, text(WriteErrorCaption), text(WriteFailed),
+               QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
+               QMessageBox::Retry) == QMessageBox::Retry;
+}
+
+// Writes the archive into `file` and puts it in place. Retry writes the failed piece again (or,
+// when the content could not be put on disk at the end, the whole file); Abort and Ignore end the
+// command. An existing file is replaced only when every piece was written, so it is never lost
+// to a failed save, and a save that failed never reports success.
+void writeArchive(TForm1& form, StagedFile& file) {
+    const int count = RecordCount;
+    // A copy, so that the file holds one consistent state of the archive.
+    std::vector<ArchiveRecord> records(MeasurementArchive, MeasurementArchive + count);
+    const auto pieces = SavePieces(records.data(), count, GPSModeFlag);
+    size_t next = 0;
+    for (;;) {
+        while (next < pieces.size() && file.Write(pieces[next]))
+            ++next;
+        if (next == pieces.size() && file.Commit()) break;
+        if (!retryWrite(form)) return;
+        if (next == pieces.size()) next = 0; // the commit failed: write everything again
+    }
+    form.SetStatusBarGeneral(text(RecordsSaved) + QString::number(count));
+}
+
+} // namespace
+
+void TForm1::AOpenExecute() {
+    QFileDialog dialog(this);
+    setUpDialog(dialog, OpenTitle);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        const QString name = dialog.selectedFiles().constFirst();
+        if (readIntoArchive(*this, name) || !retryOpen(*this, name)) return;
+    }
+}
+
+void TForm1::OpenMeasurementFile(const QString& path) {
+    while (!readIntoArchive(*this, path) && retryOpen(*this, path)) {
+    }
+}
+
+void TForm1::ASaveExecute() {
+    if (RecordCount == 0) return;
+    QFileDialog dialog(this);
+    setUpDialog(dialog, SaveTitle);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(QString::fromStdString(ProgramDir()) + QStringLiteral("/Default.Vyz"));
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        const QString name = QFile::decodeName(
+            WithVyzExtension(QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString())
+                .c_str());
+        dialog.selectFile(name);
+        const QFileInfo info(name);
+        if (info.exists() || info.isSymLink()) {
+            SetStatusBarGeneral(text(FileExists));
+            const auto answer =
+                ask(this, QMessageBox::Question, windowTitle(), text(FileExists),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+            if (answer == QMessageBox::No) continue;
+            if (answer != QMessageBox::Yes) return;
+        }
+        StagedFile file(QFile::encodeName(name).toStdString());
+        if (!file.Create()) {
+            SetStatusBarGeneral(text(CreateFailed));
+            const auto answer = ask(
+                this, QMessageBox::Warning, text(WriteErrorCaption), text(CreateFailed),
+                QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Retry);
+            if (answer == QMessageBox::Retry) continue;
+            if (answer != QMessageBox::Ignore) return;
+            // Ignore: the writes try to create the file again and report their own failure.
+        }
+        writeArchive(*this, file);
+        return;
+    }
+}
 
 } // namespace vyz
