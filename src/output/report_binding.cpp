@@ -72,8 +72,8 @@ ReportLayout makeLayout(const char* name, bool landscape, const Column (&columns
                                        style(BodyPoints, false, true)});
     }
     Band footer{BandKind::PageFooter, 6, false, false, {}};
-    footer.objects.append(TextObject{0, 1, width, 5, QStringLiteral("- [Page#] -"),
-                                     style(BodyPoints, false, false)});
+    footer.objects.append(
+        TextObject{0, 1, width, 5, QStringLiteral("- [Page#] -"), style(BodyPoints, false, false)});
     layout.bands = {title, header, data, footer};
     return layout;
 }

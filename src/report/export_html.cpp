@@ -10,7 +10,7 @@ QString cellStyle(const PreparedObject& o) {
                     .arg(o.style.family)
                     .arg(o.style.pointSize);
     if (o.style.bold) s += QStringLiteral("font-weight:bold;");
-    s += (o.style.align & Qt::AlignHCenter)  ? QStringLiteral("text-align:center;")
+    s += (o.style.align & Qt::AlignHCenter) ? QStringLiteral("text-align:center;")
          : (o.style.align & Qt::AlignRight) ? QStringLiteral("text-align:right;")
                                             : QStringLiteral("text-align:left;");
     s += (o.style.align & Qt::AlignVCenter) ? QStringLiteral("vertical-align:middle;")
@@ -24,7 +24,8 @@ QString cellStyle(const PreparedObject& o) {
 ExportResult ExportHtml(const PreparedReport& report, const QString& path, Progress* progress) {
     const ReportGrid grid = BuildGrid(report);
     double total = 0;
-    for (double w : grid.columnWidthsMm) total += w;
+    for (double w : grid.columnWidthsMm)
+        total += w;
     QString colgroup = QStringLiteral("<colgroup>");
     for (double w : grid.columnWidthsMm)
         colgroup += QStringLiteral("<col style=\"width:%1\">").arg(detail::Mm(w));

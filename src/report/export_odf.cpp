@@ -33,9 +33,9 @@ QString odfText(const QString& text) {
         const int literal = leading ? 0 : 1;
         if (literal) out += QLatin1Char(' ');
         if (blanks - literal > 0)
-            out += blanks - literal == 1 ? QStringLiteral("<text:s/>")
-                                         : QStringLiteral("<text:s text:c=\"%1\"/>")
-                                               .arg(blanks - literal);
+            out += blanks - literal == 1
+                       ? QStringLiteral("<text:s/>")
+                       : QStringLiteral("<text:s text:c=\"%1\"/>").arg(blanks - literal);
         blanks = 0;
     };
     for (const QChar ch : text) {
@@ -67,14 +67,15 @@ QString textProperties(const TextStyle& s) {
 }
 
 QString textAlign(const TextStyle& s) {
-    return (s.align & Qt::AlignHCenter)  ? QStringLiteral("center")
+    return (s.align & Qt::AlignHCenter) ? QStringLiteral("center")
            : (s.align & Qt::AlignRight) ? QStringLiteral("end")
                                         : QStringLiteral("start");
 }
 
 QString cellProperties(const TextStyle& s) {
-    return QStringLiteral("<style:table-cell-properties fo:border=\"%1\" style:vertical-align=\"%2\""
-                          " fo:padding=\"0.5mm\" fo:wrap-option=\"%3\"/>")
+    return QStringLiteral(
+               "<style:table-cell-properties fo:border=\"%1\" style:vertical-align=\"%2\""
+               " fo:padding=\"0.5mm\" fo:wrap-option=\"%3\"/>")
         .arg(s.frame ? QStringLiteral("0.26pt solid #000000") : QStringLiteral("none"))
         .arg((s.align & Qt::AlignVCenter) ? QStringLiteral("middle") : QStringLiteral("top"))
         .arg(s.wordWrap ? QStringLiteral("wrap") : QStringLiteral("no-wrap"));
@@ -130,18 +131,17 @@ QString metaXml() {
 }
 
 QString manifestXml(const QString& mime) {
-    return QStringLiteral(
-               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<manifest:manifest"
-               " xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\""
-               " manifest:version=\"1.2\">\n"
-               " <manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.2\""
-               " manifest:media-type=\"%1\"/>\n"
-               " <manifest:file-entry manifest:full-path=\"content.xml\""
-               " manifest:media-type=\"text/xml\"/>\n"
-               " <manifest:file-entry manifest:full-path=\"styles.xml\""
-               " manifest:media-type=\"text/xml\"/>\n"
-               " <manifest:file-entry manifest:full-path=\"meta.xml\""
-               " manifest:media-type=\"text/xml\"/>\n</manifest:manifest>\n")
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<manifest:manifest"
+                          " xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\""
+                          " manifest:version=\"1.2\">\n"
+                          " <manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.2\""
+                          " manifest:media-type=\"%1\"/>\n"
+                          " <manifest:file-entry manifest:full-path=\"content.xml\""
+                          " manifest:media-type=\"text/xml\"/>\n"
+                          " <manifest:file-entry manifest:full-path=\"styles.xml\""
+                          " manifest:media-type=\"text/xml\"/>\n"
+                          " <manifest:file-entry manifest:full-path=\"meta.xml\""
+                          " manifest:media-type=\"text/xml\"/>\n</manifest:manifest>\n")
         .arg(mime);
 }
 
@@ -191,8 +191,8 @@ ExportResult writeOdf(const QString& path, const QString& mime, const QString& c
 
 QString contentHead(const QString& automaticStyles) {
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content") +
-           QLatin1String(NsDecl) + QStringLiteral("><office:automatic-styles>") +
-           automaticStyles + QStringLiteral("</office:automatic-styles><office:body>");
+           QLatin1String(NsDecl) + QStringLiteral("><office:automatic-styles>") + automaticStyles +
+           QStringLiteral("</office:automatic-styles><office:body>");
 }
 
 // The cells of one row; `cellStyle` names the style of a cell, `paragraph` wraps its text.
@@ -201,16 +201,20 @@ QString rowCells(const GridRow& row, int columns, CellStyle cellStyle, Paragraph
     QString out;
     int column = 0;
     for (const GridCell& cell : row.cells) {
-        for (; column < cell.column; ++column) out += QStringLiteral("<table:table-cell/>");
-        out += QStringLiteral("<table:table-cell table:style-name=\"%1\" office:value-type=\"string\"")
-                   .arg(cellStyle(cell.object->style));
+        for (; column < cell.column; ++column)
+            out += QStringLiteral("<table:table-cell/>");
+        out +=
+            QStringLiteral("<table:table-cell table:style-name=\"%1\" office:value-type=\"string\"")
+                .arg(cellStyle(cell.object->style));
         if (cell.span > 1)
             out += QStringLiteral(" table:number-columns-spanned=\"%1\"").arg(cell.span);
         out += QLatin1Char('>') + paragraph(*cell.object) + QStringLiteral("</table:table-cell>");
-        for (int i = 1; i < cell.span; ++i) out += QStringLiteral("<table:covered-table-cell/>");
+        for (int i = 1; i < cell.span; ++i)
+            out += QStringLiteral("<table:covered-table-cell/>");
         column = cell.column + cell.span;
     }
-    for (; column < columns; ++column) out += QStringLiteral("<table:table-cell/>");
+    for (; column < columns; ++column)
+        out += QStringLiteral("<table:table-cell/>");
     return out;
 }
 
@@ -228,13 +232,12 @@ QString columnsXml(const ReportGrid& grid, StyleSet& styles) {
 
 QString rowStyle(StyleSet& styles, double heightMm, bool pageBreak) {
     const QString h = detail::Mm(heightMm);
-    return styles.Name(
-        QStringLiteral("ro"), h + (pageBreak ? QStringLiteral("b") : QString()),
-        QStringLiteral("<style:style style:name=\"%1\" style:family=\"table-row\">"
-                       "<style:table-row-properties style:row-height=\"") +
-            h + QStringLiteral("\" style:use-optimal-row-height=\"false\"") +
-            (pageBreak ? QStringLiteral(" fo:break-before=\"page\"") : QString()) +
-            QStringLiteral("/></style:style>"));
+    return styles.Name(QStringLiteral("ro"), h + (pageBreak ? QStringLiteral("b") : QString()),
+                       QStringLiteral("<style:style style:name=\"%1\" style:family=\"table-row\">"
+                                      "<style:table-row-properties style:row-height=\"") +
+                           h + QStringLiteral("\" style:use-optimal-row-height=\"false\"") +
+                           (pageBreak ? QStringLiteral(" fo:break-before=\"page\"") : QString()) +
+                           QStringLiteral("/></style:style>"));
 }
 
 } // namespace
@@ -283,7 +286,8 @@ ExportResult ExportOdt(const PreparedReport& report, const QString& path, Progre
     const ReportGrid grid = BuildGrid(report);
     StyleSet styles;
     double total = 0;
-    for (double w : grid.columnWidthsMm) total += w;
+    for (double w : grid.columnWidthsMm)
+        total += w;
     auto tableStyle = [&](bool pageBreak) {
         return styles.Name(
             QStringLiteral("ta"), pageBreak ? QStringLiteral("b") : QString(),
@@ -300,13 +304,13 @@ ExportResult ExportOdt(const PreparedReport& report, const QString& path, Progre
                                cellProperties(s) + QStringLiteral("</style:style>"));
     };
     auto paragraph = [&](const PreparedObject& o) {
-        const QString name = styles.Name(
-            QStringLiteral("P"), styleKey(o.style),
-            QStringLiteral("<style:style style:name=\"%1\" style:family=\"paragraph\">"
-                           "<style:paragraph-properties fo:text-align=\"") +
-                textAlign(o.style) +
-                QStringLiteral("\" fo:margin-top=\"0mm\" fo:margin-bottom=\"0mm\"/>") +
-                textProperties(o.style) + QStringLiteral("</style:style>"));
+        const QString name =
+            styles.Name(QStringLiteral("P"), styleKey(o.style),
+                        QStringLiteral("<style:style style:name=\"%1\" style:family=\"paragraph\">"
+                                       "<style:paragraph-properties fo:text-align=\"") +
+                            textAlign(o.style) +
+                            QStringLiteral("\" fo:margin-top=\"0mm\" fo:margin-bottom=\"0mm\"/>") +
+                            textProperties(o.style) + QStringLiteral("</style:style>"));
         return QStringLiteral("<text:p text:style-name=\"%1\">").arg(name) + odfText(o.text) +
                QStringLiteral("</text:p>");
     };

@@ -16,8 +16,10 @@ ExportResult ExportPdf(const PreparedReport& report, const QString& path, Progre
         writer.setCreator(QStringLiteral("VYZ report engine"));
         writer.setTitle(QString());
         switch (PaintReport(report, writer, 0, int(report.pages.size()) - 1, progress)) {
-        case PaintResult::Done: break;
-        case PaintResult::Cancelled: return detail::Cancelled();
+        case PaintResult::Done:
+            break;
+        case PaintResult::Cancelled:
+            return detail::Cancelled();
         case PaintResult::DeviceFailed:
             return detail::Failed(QStringLiteral("the PDF file could not be written"));
         }

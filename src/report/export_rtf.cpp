@@ -9,7 +9,9 @@
 namespace vyz::report {
 namespace {
 
-int twips(double mm) { return int(std::lround(mm * 1440.0 / 25.4)); }
+int twips(double mm) {
+    return int(std::lround(mm * 1440.0 / 25.4));
+}
 
 QString rtfText(const QString& text) {
     QString out;
@@ -54,7 +56,8 @@ ExportResult ExportRtf(const PreparedReport& report, const QString& path, Progre
             if (page >= 0) body += QStringLiteral("\\pard\\plain\\page\\par\n");
             page = row.page;
         }
-        QString defs = QStringLiteral("\\trowd\\trgaph28\\trleft0\\trrh%1").arg(twips(row.heightMm));
+        QString defs =
+            QStringLiteral("\\trowd\\trgaph28\\trleft0\\trrh%1").arg(twips(row.heightMm));
         QString cells;
         int column = 0;
         auto addCell = [&](int toColumn, const PreparedObject* o) {
@@ -68,8 +71,8 @@ ExportResult ExportRtf(const PreparedReport& report, const QString& path, Progre
                 return;
             }
             const QString align = (o->style.align & Qt::AlignHCenter) ? QStringLiteral("\\qc")
-                                  : (o->style.align & Qt::AlignRight)  ? QStringLiteral("\\qr")
-                                                                       : QStringLiteral("\\ql");
+                                  : (o->style.align & Qt::AlignRight) ? QStringLiteral("\\qr")
+                                                                      : QStringLiteral("\\ql");
             cells += QStringLiteral("\\pard\\intbl%1{\\f%2\\fs%3%4 %5}\\cell")
                          .arg(align)
                          .arg(fontIndex(o->style.family))

@@ -11,13 +11,20 @@ namespace vyz::report {
 
 QString ExportSuffix(ExportFormat format) {
     switch (format) {
-    case ExportFormat::Text: return QStringLiteral("txt");
-    case ExportFormat::Xlsx: return QStringLiteral("xlsx");
-    case ExportFormat::Pdf: return QStringLiteral("pdf");
-    case ExportFormat::Html: return QStringLiteral("html");
-    case ExportFormat::Rtf: return QStringLiteral("rtf");
-    case ExportFormat::Ods: return QStringLiteral("ods");
-    case ExportFormat::Odt: return QStringLiteral("odt");
+    case ExportFormat::Text:
+        return QStringLiteral("txt");
+    case ExportFormat::Xlsx:
+        return QStringLiteral("xlsx");
+    case ExportFormat::Pdf:
+        return QStringLiteral("pdf");
+    case ExportFormat::Html:
+        return QStringLiteral("html");
+    case ExportFormat::Rtf:
+        return QStringLiteral("rtf");
+    case ExportFormat::Ods:
+        return QStringLiteral("ods");
+    case ExportFormat::Odt:
+        return QStringLiteral("odt");
     }
     return {};
 }
@@ -26,13 +33,20 @@ ExportResult ExportReport(ExportFormat format, const PreparedReport& report, con
                           Progress* progress) {
     if (report.IsEmpty()) return detail::Failed(QStringLiteral("the report has no pages"));
     switch (format) {
-    case ExportFormat::Text: return ExportText(report, path, progress);
-    case ExportFormat::Xlsx: return ExportXlsx(report, path, progress);
-    case ExportFormat::Pdf: return ExportPdf(report, path, progress);
-    case ExportFormat::Html: return ExportHtml(report, path, progress);
-    case ExportFormat::Rtf: return ExportRtf(report, path, progress);
-    case ExportFormat::Ods: return ExportOds(report, path, progress);
-    case ExportFormat::Odt: return ExportOdt(report, path, progress);
+    case ExportFormat::Text:
+        return ExportText(report, path, progress);
+    case ExportFormat::Xlsx:
+        return ExportXlsx(report, path, progress);
+    case ExportFormat::Pdf:
+        return ExportPdf(report, path, progress);
+    case ExportFormat::Html:
+        return ExportHtml(report, path, progress);
+    case ExportFormat::Rtf:
+        return ExportRtf(report, path, progress);
+    case ExportFormat::Ods:
+        return ExportOds(report, path, progress);
+    case ExportFormat::Odt:
+        return ExportOdt(report, path, progress);
     }
     return detail::Failed(QStringLiteral("unknown format"));
 }
@@ -74,8 +88,12 @@ ExportResult WriteWholeFile(const QString& path, const QByteArray& bytes) {
     return {};
 }
 
-ExportResult Failed(const QString& error) { return {ExportResult::Failed, error}; }
-ExportResult Cancelled() { return {ExportResult::Cancelled, {}}; }
+ExportResult Failed(const QString& error) {
+    return {ExportResult::Failed, error};
+}
+ExportResult Cancelled() {
+    return {ExportResult::Cancelled, {}};
+}
 
 PageSteps::PageSteps(Progress* progress, int pages) : progress_(progress) {
     if (progress_) progress_->Begin(pages);
@@ -87,9 +105,13 @@ bool PageSteps::AtRow(const GridRow& row) {
     return !progress_ || progress_->Step(row.page);
 }
 
-QString XmlEscape(const QString& text) { return text.toHtmlEscaped(); }
+QString XmlEscape(const QString& text) {
+    return text.toHtmlEscaped();
+}
 
-QString Mm(double mm) { return QString::number(mm, 'f', 2) + QStringLiteral("mm"); }
+QString Mm(double mm) {
+    return QString::number(mm, 'f', 2) + QStringLiteral("mm");
+}
 
 } // namespace detail
 } // namespace vyz::report

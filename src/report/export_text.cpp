@@ -20,7 +20,8 @@ ExportResult ExportText(const PreparedReport& report, const QString& path, Progr
     for (const GridRow& row : grid.rows)
         for (const GridCell& cell : row.cells)
             if (cell.span == 1)
-                width[cell.column] = std::max(width[cell.column], int(flat(cell.object->text).size()));
+                width[cell.column] =
+                    std::max(width[cell.column], int(flat(cell.object->text).size()));
     // A column that no single cell fills is dropped; a cell spanning only such columns keeps
     // its place at the next kept column.
     QVector<int> start(columns + 1, 0);

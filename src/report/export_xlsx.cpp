@@ -37,8 +37,8 @@ ExportResult ExportXlsx(const PreparedReport& report, const QString& path, Progr
     else
         worksheet_set_portrait(sheet);
     const QMarginsF& m = grid.page.marginsMm;
-    worksheet_set_margins(sheet, m.left() * InchPerMm, m.right() * InchPerMm,
-                          m.top() * InchPerMm, m.bottom() * InchPerMm);
+    worksheet_set_margins(sheet, m.left() * InchPerMm, m.right() * InchPerMm, m.top() * InchPerMm,
+                          m.bottom() * InchPerMm);
     for (int c = 0; c < grid.columnWidthsMm.size(); ++c)
         worksheet_set_column_pixels(sheet, lxw_col_t(c), lxw_col_t(c),
                                     uint32_t(grid.columnWidthsMm[c] * 96 / 25.4 + 0.5), nullptr);

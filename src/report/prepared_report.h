@@ -11,8 +11,8 @@
 namespace vyz::report {
 
 struct PreparedObject {
-    QRectF rectMm; // on the page, from the paper's top-left corner
-    QString text;  // the full text (what the exporters write)
+    QRectF rectMm;     // on the page, from the paper's top-left corner
+    QString text;      // the full text (what the exporters write)
     QStringList lines; // the text broken into the lines the page shows
     TextStyle style;
 };

@@ -29,17 +29,26 @@ public:
         const ReportLayout& layout = report_.layout;
         for (const Band& band : layout.bands) {
             switch (band.kind) {
-            case BandKind::ReportTitle: title_ = &band; break;
-            case BandKind::PageHeader: header_ = &band; break;
-            case BandKind::MasterData: data_ = &band; break;
-            case BandKind::PageFooter: footer_ = &band; break;
+            case BandKind::ReportTitle:
+                title_ = &band;
+                break;
+            case BandKind::PageHeader:
+                header_ = &band;
+                break;
+            case BandKind::MasterData:
+                data_ = &band;
+                break;
+            case BandKind::PageFooter:
+                footer_ = &band;
+                break;
             }
         }
         startPage();
         if (title_) place(*title_);
         if (data_ && report_.dataSet) {
             UserDataSet& ds = *report_.dataSet;
-            for (ds.First(); !ds.Eof(); ds.Next()) place(*data_);
+            for (ds.First(); !ds.Eof(); ds.Next())
+                place(*data_);
         }
         finishPage();
     }
@@ -61,8 +70,8 @@ private:
     void finishPage() {
         if (!footerOnPage()) return;
         const PageSettings& page = report_.layout.page;
-        PreparedBand band = build(*footer_, page.paperMm.height() - page.marginsMm.bottom() -
-                                                footer_->heightMm);
+        PreparedBand band =
+            build(*footer_, page.paperMm.height() - page.marginsMm.bottom() - footer_->heightMm);
         out_.pages.last().bands.append(std::move(band));
     }
 

@@ -49,8 +49,7 @@ double TextMeasurer::LineHeightMm(const TextStyle& style) {
     return QFontMetricsF(MakeFont(style), &measureDevice()).height() / PxPerMm;
 }
 
-QStringList TextMeasurer::BreakLines(const QString& text, const TextStyle& style,
-                                     double widthMm) {
+QStringList TextMeasurer::BreakLines(const QString& text, const TextStyle& style, double widthMm) {
     const QFont font = MakeFont(style);
     const QFontMetricsF fm(font, &measureDevice());
     const double widthPx = widthMm * PxPerMm;
@@ -69,7 +68,8 @@ QStringList TextMeasurer::BreakLines(const QString& text, const TextStyle& style
             line.setLineWidth(widthPx);
             // The blank where a line was broken belongs to neither line.
             QString part = paragraph.mid(line.textStart(), line.textLength());
-            while (part.endsWith(QLatin1Char(' '))) part.chop(1);
+            while (part.endsWith(QLatin1Char(' ')))
+                part.chop(1);
             lines.append(part);
         }
         layout.endLayout();

@@ -18,7 +18,8 @@ int edgeIndex(const QVector<double>& edges, double x) {
 
 double ReportGrid::ColumnLeftMm(int column) const {
     double x = 0;
-    for (int c = 0; c < column && c < columnWidthsMm.size(); ++c) x += columnWidthsMm[c];
+    for (int c = 0; c < column && c < columnWidthsMm.size(); ++c)
+        x += columnWidthsMm[c];
     return x;
 }
 
@@ -39,7 +40,8 @@ ReportGrid BuildGrid(const PreparedReport& report) {
     QVector<double> edges;
     for (double x : raw)
         if (edges.isEmpty() || x - edges.last() > EdgeTolerance) edges.append(x);
-    for (int i = 1; i < edges.size(); ++i) grid.columnWidthsMm.append(edges[i] - edges[i - 1]);
+    for (int i = 1; i < edges.size(); ++i)
+        grid.columnWidthsMm.append(edges[i] - edges[i - 1]);
 
     for (int p = 0; p < report.pages.size(); ++p) {
         const PreparedPage& page = report.pages[p];

@@ -80,6 +80,8 @@ QString Tr(const char* key) {
     return it != current().constEnd() ? *it : k;
 }
 
-void ResetLanguage() { current() = builtIn(); }
+void ResetLanguage() {
+    current() = builtIn();
+}
 
 } // namespace vyz::report

@@ -19,7 +19,7 @@ struct TextStyle {
     bool bold = false;
     QColor color = Qt::black;
     Qt::Alignment align = Qt::AlignCenter;
-    bool frame = false;    // a thin line on all four sides
+    bool frame = false; // a thin line on all four sides
     bool wordWrap = true;
 
     bool operator==(const TextStyle&) const = default;

@@ -25,6 +25,6 @@ QPageLayout DevicePageLayout(const PageSettings& page);
 // painter begun and ended here.
 enum class PaintResult { Done, Cancelled, DeviceFailed };
 PaintResult PaintReport(const PreparedReport& report, QPagedPaintDevice& device, int from, int to,
-                 Progress* progress = nullptr);
+                        Progress* progress = nullptr);
 
 } // namespace vyz::report

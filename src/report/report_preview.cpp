@@ -88,13 +88,20 @@ private:
 
 QString formatName(ExportFormat format) {
     switch (format) {
-    case ExportFormat::Text: return Tr("ExportText");
-    case ExportFormat::Xlsx: return Tr("ExportXlsx");
-    case ExportFormat::Pdf: return Tr("ExportPdf");
-    case ExportFormat::Html: return Tr("ExportHtml");
-    case ExportFormat::Rtf: return Tr("ExportRtf");
-    case ExportFormat::Ods: return Tr("ExportOds");
-    case ExportFormat::Odt: return Tr("ExportOdt");
+    case ExportFormat::Text:
+        return Tr("ExportText");
+    case ExportFormat::Xlsx:
+        return Tr("ExportXlsx");
+    case ExportFormat::Pdf:
+        return Tr("ExportPdf");
+    case ExportFormat::Html:
+        return Tr("ExportHtml");
+    case ExportFormat::Rtf:
+        return Tr("ExportRtf");
+    case ExportFormat::Ods:
+        return Tr("ExportOds");
+    case ExportFormat::Odt:
+        return Tr("ExportOdt");
     }
     return {};
 }
@@ -136,7 +143,8 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     toolbar->addSeparator();
     add("ZoomOut", QKeySequence::ZoomOut, [this] { SetZoom(zoom_ / 1.25); });
     zoomBox_ = new QComboBox(toolbar);
-    for (int z : ZoomPercents) zoomBox_->addItem(QStringLiteral("%1 %").arg(z), z);
+    for (int z : ZoomPercents)
+        zoomBox_->addItem(QStringLiteral("%1 %").arg(z), z);
     zoomBox_->addItem(Tr("PageWidth"), -1);
     zoomBox_->addItem(Tr("WholePage"), -2);
     connect(zoomBox_, &QComboBox::activated, this, [this](int index) {
@@ -158,7 +166,10 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
         if (!findEdit_->text().isEmpty() && !FindNext(findEdit_->text()))
             QMessageBox::information(this, Tr("Find"), Tr("NotFound"));
     };
-    add("Find", QKeySequence::Find, [this] { findEdit_->setFocus(); findEdit_->selectAll(); });
+    add("Find", QKeySequence::Find, [this] {
+        findEdit_->setFocus();
+        findEdit_->selectAll();
+    });
     add("FindNext", QKeySequence::FindNext, find);
     connect(findEdit_, &QLineEdit::returnPressed, this, find);
     toolbar->addSeparator();
@@ -198,7 +209,9 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
 
 PreviewWindow::~PreviewWindow() = default;
 
-int PreviewWindow::PageCount() const { return int(prepared().pages.size()); }
+int PreviewWindow::PageCount() const {
+    return int(prepared().pages.size());
+}
 
 void PreviewWindow::refresh() {
     const int count = PageCount();
@@ -241,7 +254,8 @@ void PreviewWindow::SetZoom(double zoom) {
 void PreviewWindow::applyFitMode() {
     if (fit_ == Fit::None || PageCount() == 0) return;
     const PageSettings& p = prepared().pages[page_].page;
-    const QSize room = scroll_->viewport()->size() - QSize(2 * PageView::Border + 4, 2 * PageView::Border + 4);
+    const QSize room =
+        scroll_->viewport()->size() - QSize(2 * PageView::Border + 4, 2 * PageView::Border + 4);
     const double zw = room.width() / (p.paperMm.width() * logicalDpiX() / 25.4);
     const double zh = room.height() / (p.paperMm.height() * logicalDpiY() / 25.4);
     zoom_ = std::clamp(fit_ == Fit::Width ? zw : std::min(zw, zh), 0.1, 8.0);
@@ -262,7 +276,8 @@ bool PreviewWindow::FindNext(const QString& text) {
     int o = findObject_ >= 0 ? findObject_ + 1 : 0;
     qsizetype total = 0;
     for (const PreparedPage& page : pages)
-        for (const PreparedBand& band : page.bands) total += band.objects.size();
+        for (const PreparedBand& band : page.bands)
+            total += band.objects.size();
     for (qsizetype seen = 0; seen <= total;) {
         if (p >= pages.size()) p = 0, b = 0, o = 0;
         const PreparedPage& page = pages[p];
@@ -334,9 +349,9 @@ void PreviewWindow::PageSetup() {
 
 void PreviewWindow::SaveReport() {
     const QString suffix = QString::fromLatin1(PreparedReportSuffix);
-    QString path = QFileDialog::getSaveFileName(
-        this, Tr("Save"), QString(),
-        Tr("PreparedFiles") + QStringLiteral(" (*.") + suffix + QLatin1Char(')'));
+    QString path = QFileDialog::getSaveFileName(this, Tr("Save"), QString(),
+                                                Tr("PreparedFiles") + QStringLiteral(" (*.") +
+                                                    suffix + QLatin1Char(')'));
     if (path.isEmpty()) return;
     if (!path.endsWith(QLatin1Char('.') + suffix)) path += QLatin1Char('.') + suffix;
     QString error;
@@ -346,10 +361,10 @@ void PreviewWindow::SaveReport() {
 
 void PreviewWindow::OpenReport() {
     const QString suffix = QString::fromLatin1(PreparedReportSuffix);
-    const QString path = QFileDialog::getOpenFileName(
-        this, Tr("Open"), QString(),
-        Tr("PreparedFiles") + QStringLiteral(" (*.") + suffix + QStringLiteral(");;") +
-            Tr("AllFiles") + QStringLiteral(" (*)"));
+    const QString path = QFileDialog::getOpenFileName(this, Tr("Open"), QString(),
+                                                      Tr("PreparedFiles") + QStringLiteral(" (*.") +
+                                                          suffix + QStringLiteral(");;") +
+                                                          Tr("AllFiles") + QStringLiteral(" (*)"));
     if (path.isEmpty()) return;
     QString error;
     if (!report_.Prepared().LoadFromFile(path, &error)) {
@@ -365,10 +380,10 @@ void PreviewWindow::OpenReport() {
 
 void PreviewWindow::ExportTo(ExportFormat format) {
     const QString suffix = ExportSuffix(format);
-    QString path = QFileDialog::getSaveFileName(
-        this, Tr("Export"), QString(),
-        formatName(format) + QStringLiteral(" (*.") + suffix + QLatin1Char(')'), nullptr,
-        QFileDialog::DontConfirmOverwrite);
+    QString path = QFileDialog::getSaveFileName(this, Tr("Export"), QString(),
+                                                formatName(format) + QStringLiteral(" (*.") +
+                                                    suffix + QLatin1Char(')'),
+                                                nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
     if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
         path += QLatin1Char('.') + suffix;

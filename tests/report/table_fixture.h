@@ -30,8 +30,9 @@ inline QStringList MakeCells(int i, int lang, bool gps) {
     cells << QString::number(1000 + i) << time + QStringLiteral(" (") + date + QLatin1Char(')')
           << QString::number(2000 + i) + QStringLiteral(",") + QString::asprintf("%02d", i % 100)
           << QString::number(i % 10) + QStringLiteral(",") + QString::number(i % 7)
-          << (i % 5 == 0 ? QString()
-                         : QString::fromUtf8(lang == 0 ? "Асфальт %1" : "Asphalt %1").arg(i % 8 + 1))
+          << (i % 5 == 0
+                  ? QString()
+                  : QString::fromUtf8(lang == 0 ? "Асфальт %1" : "Asphalt %1").arg(i % 8 + 1))
           << QString::number(i % 40) + QStringLiteral(",5") << QString::number(30 + i % 50);
     if (gps)
         cells << QString::fromUtf8("55°45'12,3\" ") + QString::fromUtf8(lang == 0 ? "СШ" : "N")
@@ -44,11 +45,12 @@ inline void FillGrid(StringGrid& grid, const QList<QStringList>& rows, bool gps,
     GridModel* m = grid.Model();
     m->SetColCount(gps ? 9 : 7);
     m->SetRowCount(int(rows.size()) + 2);
-    static const char* titlesRu[] = {"№ зап.", "Дата, время", "Плотность", "Пористость",
-                                     "Материал", "Температура", "Толщина слоя", "Широта",
-                                     "Долгота"};
-    static const char* titlesEn[] = {"Rec. №", "Date, time", "Density", "Porosity", "Material",
-                                     "Temperature", "Mat depth", "Latitude", "Longitude"};
+    static const char* titlesRu[] = {"№ зап.",       "Дата, время", "Плотность",
+                                     "Пористость",   "Материал",    "Температура",
+                                     "Толщина слоя", "Широта",      "Долгота"};
+    static const char* titlesEn[] = {"Rec. №",    "Date, time", "Density",
+                                     "Porosity",  "Material",   "Temperature",
+                                     "Mat depth", "Latitude",   "Longitude"};
     for (int c = 0; c < m->ColCount(); ++c) {
         m->SetCell(c, 0, QString::fromUtf8(lang == 0 ? titlesRu[c] : titlesEn[c]));
         m->SetCell(c, 1, QString());
@@ -61,7 +63,8 @@ inline void FillGrid(StringGrid& grid, const QList<QStringList>& rows, bool gps,
 
 inline QList<QStringList> MakeRows(int count, int lang, bool gps) {
     QList<QStringList> rows;
-    for (int i = 0; i < count; ++i) rows.append(MakeCells(count - i, lang, gps)); // newest first
+    for (int i = 0; i < count; ++i)
+        rows.append(MakeCells(count - i, lang, gps)); // newest first
     return rows;
 }
 
@@ -71,7 +74,8 @@ inline QStringList ReportCells(const QStringList& cells) {
     const int open = dt.indexOf(QLatin1Char('('));
     QStringList out;
     out << cells[0] << dt.mid(open + 1, dt.size() - open - 2) << dt.left(open);
-    for (int c = 2; c < cells.size(); ++c) out << cells[c];
+    for (int c = 2; c < cells.size(); ++c)
+        out << cells[c];
     return out;
 }
 

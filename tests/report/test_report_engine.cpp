@@ -12,8 +12,8 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QLabel>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -25,7 +25,8 @@ namespace {
 
 QStringList bandTexts(const PreparedBand& band) {
     QStringList texts;
-    for (const PreparedObject& o : band.objects) texts << o.text;
+    for (const PreparedObject& o : band.objects)
+        texts << o.text;
     return texts;
 }
 
@@ -51,7 +52,9 @@ struct Prepared {
     const PreparedReport& pages() const { return report->Prepared(); }
 };
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 } // namespace
 
@@ -135,8 +138,7 @@ void TestReportEngine::pagination() {
             ++dataRow;
         }
         // A page is full: the next page's first row would not have fitted.
-        if (i + 1 < r.pages.size())
-            QVERIFY(y + 5 > page.page.paperMm.height() - 10 - 6);
+        if (i + 1 < r.pages.size()) QVERIFY(y + 5 > page.page.paperMm.height() - 10 - 6);
     }
     QCOMPARE(dataRow, rows);
     if (rows == 3) QCOMPARE(r.pages.size(), 1);
@@ -155,37 +157,48 @@ void TestReportEngine::wrappedCellsGrowTheRow() {
     const PreparedObject& material = tall.objects[5];
     QVERIFY(material.lines.size() >= 3);
     QCOMPARE(material.lines.join(QLatin1Char(' ')), material.text);
-    for (const PreparedObject& o : tall.objects) QCOMPARE(o.rectMm.height(), tall.heightMm);
+    for (const PreparedObject& o : tall.objects)
+        QCOMPARE(o.rectMm.height(), tall.heightMm);
     QCOMPARE(data[3]->topMm, tall.topMm + tall.heightMm);
     // The headings "Плотность, кг/м^3" and "Толщина слоя, мм" wrap as well: the heading row
     // grows, and its frames all take its height.
     const PreparedBand& header = *bandsOf(page, BandKind::PageHeader)[0];
     QVERIFY(header.heightMm > 5);
     QVERIFY(header.objects[3].lines.size() == 2);
-    for (const PreparedObject& o : header.objects) QCOMPARE(o.rectMm.height(), header.heightMm);
+    for (const PreparedObject& o : header.objects)
+        QCOMPARE(o.rectMm.height(), header.heightMm);
 }
 
 void TestReportEngine::variables_data() {
     QTest::addColumn<int>("lang");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    const char* names[] = {"Заголовок", "Дата0", "Время0", "Плотность0", "Пористость0",
-                           "Материал0", "Температура0", "Толщина0", "Широта0", "Долгота0"};
-    const char* ru[] = {"Измеренные значения плотности", "Дата", "Время", "Плотность, кг/м^3",
-                        "Пористость, %", "Материал", "Температура, °C", "Толщина слоя, мм",
-                        "Широта (GLONASS/GPS)", "Долгота (GLONASS/GPS)"};
-    const char* en[] = {"Measured density values", "Date", "Time", "Density, kg/m^3",
-                        "Porosity, %", "Material", "Temperature, °C", "Mat depth, mm",
-                        "Latitude (GLONASS/GPS)", "Longitude (GLONASS/GPS)"};
+    const char* names[] = {"Заголовок", "Дата0",        "Время0",   "Плотность0", "Пористость0",
+                           "Материал0", "Температура0", "Толщина0", "Широта0",    "Долгота0"};
+    const char* ru[] = {"Измеренные значения плотности",
+                        "Дата",
+                        "Время",
+                        "Плотность, кг/м^3",
+                        "Пористость, %",
+                        "Материал",
+                        "Температура, °C",
+                        "Толщина слоя, мм",
+                        "Широта (GLONASS/GPS)",
+                        "Долгота (GLONASS/GPS)"};
+    const char* en[] = {"Measured density values", "Date",          "Time",
+                        "Density, kg/m^3",         "Porosity, %",   "Material",
+                        "Temperature, °C",         "Mat depth, mm", "Latitude (GLONASS/GPS)",
+                        "Longitude (GLONASS/GPS)"};
     for (int i = 0; i < 10; ++i) {
         QTest::addRow("ru %s", names[i]) << 0 << u(names[i]) << u(ru[i]);
         QTest::addRow("en %s", names[i]) << 1 << u(names[i]) << u(en[i]);
     }
     // Data variables read the current record's row by column position.
-    const char* data[] = {"№№", "Дата", "Время", "Плотность", "Пористость",
-                          "Материал", "Температура", "Толщина", "Широта", "Долгота"};
+    const char* data[] = {"№№",       "Дата",        "Время",   "Плотность", "Пористость",
+                          "Материал", "Температура", "Толщина", "Широта",    "Долгота"};
     const QStringList row = test::ReportCells(test::MakeCells(7, 0, true));
-    for (int i = 0; i < 10; ++i) QTest::addRow("data %s", data[i]) << 0 << u(data[i]) << row[i];
+    for (int i = 0; i < 10; ++i)
+        QTest::addRow("data %s", data[i]) << 0 << u(data[i]) << row[i];
     // Names are compared exactly; any other name leaves the value alone.
     QTest::newRow("other name") << 0 << u("заголовок") << u("untouched");
     QTest::newRow("Page# is the engine's") << 1 << u("Page#") << u("untouched");
