@@ -1,0 +1,116 @@
+#include "report/prepared_report.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QSaveFile>
+
+namespace vyz::report {
+namespace {
+
+// "VYZ prepared report", format version 1. Any later change of the stream bumps the version.
+constexpr quint32 Magic = 0x56595a50; // "VYZP"
+constexpr quint32 Version = 1;
+constexpr int MaxPages = 100000;
+constexpr int MaxItems = 1000000;
+
+void write(QDataStream& s, const TextStyle& t) {
+    s << t.family << t.pointSize << t.bold << t.color << quint32(t.align) << t.frame << t.wordWrap;
+}
+
+void read(QDataStream& s, TextStyle& t) {
+    quint32 align = 0;
+    s >> t.family >> t.pointSize >> t.bold >> t.color >> align >> t.frame >> t.wordWrap;
+    t.align = Qt::Alignment(int(align));
+}
+
+void write(QDataStream& s, const PageSettings& p) {
+    s << p.paperMm << quint8(p.orientation) << p.marginsMm;
+}
+
+void read(QDataStream& s, PageSettings& p) {
+    quint8 o = 0;
+    s >> p.paperMm >> o >> p.marginsMm;
+    p.orientation = o ? QPageLayout::Landscape : QPageLayout::Portrait;
+}
+
+bool readCount(QDataStream& s, qint32& n, int max) {
+    s >> n;
+    return s.status() == QDataStream::Ok && n >= 0 && n <= max;
+}
+
+} // namespace
+
+bool PreparedReport::SaveToFile(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    QDataStream s(&file);
+    s.setVersion(QDataStream::Qt_6_4);
+    s << Magic << Version << qint32(pages.size());
+    for (const PreparedPage& page : pages) {
+        write(s, page.page);
+        s << qint32(page.bands.size());
+        for (const PreparedBand& band : page.bands) {
+            s << quint8(band.kind) << band.topMm << band.heightMm << qint32(band.objects.size());
+            for (const PreparedObject& o : band.objects) {
+                s << o.rectMm << o.text << o.lines;
+                write(s, o.style);
+            }
+        }
+    }
+    if (s.status() != QDataStream::Ok || !file.commit()) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool PreparedReport::LoadFromFile(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    QDataStream s(&file);
+    s.setVersion(QDataStream::Qt_6_4);
+    quint32 magic = 0, version = 0;
+    s >> magic >> version;
+    auto bad = [error] {
+        if (error) *error = QStringLiteral("not a prepared report");
+        return false;
+    };
+    if (s.status() != QDataStream::Ok || magic != Magic || version != Version) return bad();
+    QVector<PreparedPage> loaded;
+    qint32 pageCount = 0;
+    if (!readCount(s, pageCount, MaxPages)) return bad();
+    for (qint32 p = 0; p < pageCount; ++p) {
+        PreparedPage page;
+        read(s, page.page);
+        qint32 bandCount = 0;
+        if (!readCount(s, bandCount, MaxItems)) return bad();
+        for (qint32 b = 0; b < bandCount; ++b) {
+            PreparedBand band;
+            quint8 kind = 0;
+            qint32 objectCount = 0;
+            s >> kind >> band.topMm >> band.heightMm;
+            if (kind > quint8(BandKind::PageFooter) || !readCount(s, objectCount, MaxItems))
+                return bad();
+            band.kind = BandKind(kind);
+            for (qint32 i = 0; i < objectCount; ++i) {
+                PreparedObject o;
+                s >> o.rectMm >> o.text >> o.lines;
+                read(s, o.style);
+                band.objects.append(std::move(o));
+            }
+            page.bands.append(std::move(band));
+        }
+        loaded.append(std::move(page));
+    }
+    if (s.status() != QDataStream::Ok || !s.atEnd()) return bad();
+    pages = std::move(loaded);
+    return true;
+}
+
+} // namespace vyz::report

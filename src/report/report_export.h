@@ -1,0 +1,43 @@
+// Export of a prepared report to files. Every export keeps the report's pages, rows and columns
+// (title, column headings and page footers included, as the pages show them); the spreadsheet
+// formats put each cell in a cell of its own. Exporters never ask before replacing a file: the
+// target is written under a temporary name and renamed over the old file only when complete, so
+// a failed or cancelled export leaves what was there before.
+#pragma once
+
+#include "report/prepared_report.h"
+#include "report/report_progress.h"
+
+#include <QString>
+
+namespace vyz::report {
+
+enum class ExportFormat { Text, Xlsx, Pdf, Html, Rtf, Ods, Odt };
+
+inline constexpr ExportFormat AllExportFormats[] = {
+    ExportFormat::Text, ExportFormat::Xlsx, ExportFormat::Pdf, ExportFormat::Html,
+    ExportFormat::Rtf,  ExportFormat::Ods,  ExportFormat::Odt};
+
+struct ExportResult {
+    enum Status { Ok, Cancelled, Failed } status = Ok;
+    QString error; // why it failed (system or library text)
+
+    bool ok() const { return status == Ok; }
+};
+
+// The file suffix of a format, without the dot ("pdf").
+QString ExportSuffix(ExportFormat format);
+
+ExportResult ExportReport(ExportFormat format, const PreparedReport& report, const QString& path,
+                          Progress* progress = nullptr);
+
+// The individual exporters (ExportReport picks one).
+ExportResult ExportText(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult ExportHtml(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult ExportRtf(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult ExportPdf(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult ExportXlsx(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult ExportOds(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult ExportOdt(const PreparedReport& report, const QString& path, Progress* progress);
+
+} // namespace vyz::report

@@ -1,0 +1,401 @@
+#include "report/report_preview.h"
+
+#include "report/report_language.h"
+#include "report/report_painter.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QProgressDialog>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace vyz::report {
+
+// Paints one page, with a margin of grey around it, through the painter every device shares.
+class PageView : public QWidget {
+public:
+    explicit PageView(QWidget* parent) : QWidget(parent) {
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, QColor(128, 128, 128));
+        setPalette(p);
+    }
+
+    void Show(const PreparedPage* page, double zoom, const PreparedObject* highlight) {
+        page_ = page;
+        zoom_ = zoom;
+        highlight_ = highlight;
+        const QSizeF px = pagePixels();
+        setFixedSize(int(px.width()) + 2 * Border, int(px.height()) + 2 * Border);
+        update();
+    }
+
+    QSizeF pagePixels() const {
+        if (!page_) return {};
+        return QSizeF(page_->page.paperMm.width() * zoom_ * logicalDpiX() / 25.4,
+                      page_->page.paperMm.height() * zoom_ * logicalDpiY() / 25.4);
+    }
+
+    static constexpr int Border = 10;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!page_) return;
+        QPainter painter(this);
+        const QRectF paper(QPointF(Border, Border), pagePixels());
+        painter.fillRect(paper.translated(3, 3), QColor(64, 64, 64));
+        painter.fillRect(paper, Qt::white);
+        painter.translate(Border, Border);
+        PaintPage(painter, *page_, zoom_, highlight_);
+    }
+
+private:
+    const PreparedPage* page_ = nullptr;
+    double zoom_ = 1;
+    const PreparedObject* highlight_ = nullptr;
+};
+
+namespace {
+
+// The export and print progress shown in a progress window.
+class DialogProgress : public Progress {
+public:
+    DialogProgress(QWidget* parent, const QString& label)
+        : dialog_(label, Tr("Cancel"), 0, 1, parent) {
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(300);
+    }
+    void Begin(int total) override { dialog_.setMaximum(std::max(total, 1)); }
+    bool Step(int done) override {
+        dialog_.setValue(std::min(done, dialog_.maximum()));
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    QProgressDialog dialog_;
+};
+
+QString formatName(ExportFormat format) {
+    switch (format) {
+    case ExportFormat::Text:
+        return Tr("ExportText");
+    case ExportFormat::Xlsx:
+        return Tr("ExportXlsx");
+    case ExportFormat::Pdf:
+        return Tr("ExportPdf");
+    case ExportFormat::Html:
+        return Tr("ExportHtml");
+    case ExportFormat::Rtf:
+        return Tr("ExportRtf");
+    case ExportFormat::Ods:
+        return Tr("ExportOds");
+    case ExportFormat::Odt:
+        return Tr("ExportOdt");
+    }
+    return {};
+}
+
+constexpr int ZoomPercents[] = {25, 50, 75, 100, 150, 200, 300};
+
+} // namespace
+
+PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
+    : QDialog(parent), report_(report), printer_(QPrinter::HighResolution) {
+    setObjectName(QStringLiteral("frxPreview"));
+    setWindowTitle(Tr("Preview"));
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+    resize(900, 700);
+
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto add = [&](const char* key, const QKeySequence& keys, auto slot) {
+        QAction* a = toolbar->addAction(Tr(key));
+        a->setObjectName(QString::fromLatin1(key));
+        if (!keys.isEmpty()) a->setShortcut(keys);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    add("Print", QKeySequence::Print, [this] { PrintReport(); });
+    add("Open", QKeySequence::Open, [this] { OpenReport(); });
+    add("Save", QKeySequence::Save, [this] { SaveReport(); });
+    auto* exportButton = new QToolButton(toolbar);
+    exportButton->setText(Tr("Export"));
+    exportButton->setObjectName(QStringLiteral("Export"));
+    exportButton->setPopupMode(QToolButton::InstantPopup);
+    auto* exportMenu = new QMenu(exportButton);
+    for (ExportFormat format : AllExportFormats)
+        connect(exportMenu->addAction(formatName(format) + QStringLiteral(" (*.") +
+                                      ExportSuffix(format) + QLatin1Char(')')),
+                &QAction::triggered, this, [this, format] { ExportTo(format); });
+    exportButton->setMenu(exportMenu);
+    toolbar->addWidget(exportButton);
+    toolbar->addSeparator();
+    add("ZoomOut", QKeySequence::ZoomOut, [this] { SetZoom(zoom_ / 1.25); });
+    zoomBox_ = new QComboBox(toolbar);
+    for (int z : ZoomPercents)
+        zoomBox_->addItem(QStringLiteral("%1 %").arg(z), z);
+    zoomBox_->addItem(Tr("PageWidth"), -1);
+    zoomBox_->addItem(Tr("WholePage"), -2);
+    connect(zoomBox_, &QComboBox::activated, this, [this](int index) {
+        const int v = zoomBox_->itemData(index).toInt();
+        fit_ = v == -1 ? Fit::Width : v == -2 ? Fit::Page : Fit::None;
+        if (fit_ == Fit::None)
+            SetZoom(v / 100.0);
+        else
+            applyFitMode();
+    });
+    toolbar->addWidget(zoomBox_);
+    add("ZoomIn", QKeySequence::ZoomIn, [this] { SetZoom(zoom_ * 1.25); });
+    toolbar->addSeparator();
+    findEdit_ = new QLineEdit(toolbar);
+    findEdit_->setPlaceholderText(Tr("FindText"));
+    findEdit_->setMaximumWidth(160);
+    toolbar->addWidget(findEdit_);
+    auto find = [this] {
+        if (!findEdit_->text().isEmpty() && !FindNext(findEdit_->text()))
+            QMessageBox::information(this, Tr("Find"), Tr("NotFound"));
+    };
+    add("Find", QKeySequence::Find, [this] {
+        findEdit_->setFocus();
+        findEdit_->selectAll();
+    });
+    add("FindNext", QKeySequence::FindNext, find);
+    connect(findEdit_, &QLineEdit::returnPressed, this, find);
+    toolbar->addSeparator();
+    add("PageSetup", {}, [this] { PageSetup(); });
+    toolbar->addSeparator();
+    add("FirstPage", Qt::CTRL | Qt::Key_Home, [this] { ShowPage(0); });
+    add("PriorPage", Qt::Key_PageUp, [this] { ShowPage(page_ - 1); });
+    pageBox_ = new QSpinBox(toolbar);
+    pageBox_->setObjectName(QStringLiteral("PageNumber"));
+    connect(pageBox_, &QSpinBox::valueChanged, this, [this](int v) {
+        if (v - 1 != page_) ShowPage(v - 1);
+    });
+    toolbar->addWidget(pageBox_);
+    add("NextPage", Qt::Key_PageDown, [this] { ShowPage(page_ + 1); });
+    add("LastPage", Qt::CTRL | Qt::Key_End, [this] { ShowPage(PageCount() - 1); });
+    toolbar->addSeparator();
+    add("Close", {}, [this] { accept(); });
+
+    view_ = new PageView(this);
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidget(view_);
+    scroll_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    scroll_->setBackgroundRole(QPalette::Dark);
+    pageLabel_ = new QLabel(this);
+    pageLabel_->setObjectName(QStringLiteral("PageLabel"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolbar);
+    layout->addWidget(scroll_, 1);
+    layout->addWidget(pageLabel_);
+
+    zoomBox_->setCurrentIndex(zoomBox_->findData(100));
+    refresh();
+}
+
+PreviewWindow::~PreviewWindow() = default;
+
+int PreviewWindow::PageCount() const {
+    return int(prepared().pages.size());
+}
+
+void PreviewWindow::refresh() {
+    const int count = PageCount();
+    page_ = std::clamp(page_, 0, std::max(0, count - 1));
+    pageBox_->blockSignals(true);
+    pageBox_->setRange(count ? 1 : 0, count);
+    pageBox_->setValue(count ? page_ + 1 : 0);
+    pageBox_->blockSignals(false);
+    pageLabel_->setText(Tr("PageOf").arg(count ? page_ + 1 : 0).arg(count));
+    const PreparedObject* highlight = nullptr;
+    if (findObject_ >= 0 && findPage_ == page_ && findPage_ < count) {
+        const PreparedPage& p = prepared().pages[findPage_];
+        if (findBand_ < p.bands.size() && findObject_ < p.bands[findBand_].objects.size())
+            highlight = &p.bands[findBand_].objects[findObject_];
+    }
+    view_->Show(count ? &prepared().pages[page_] : nullptr, zoom_, highlight);
+}
+
+void PreviewWindow::ShowPage(int page) {
+    if (page < 0 || page >= PageCount()) return;
+    page_ = page;
+    refresh();
+    scroll_->verticalScrollBar()->setValue(0);
+}
+
+void PreviewWindow::SetZoom(double zoom) {
+    zoom_ = std::clamp(zoom, 0.1, 8.0);
+    const int percent = qRound(zoom_ * 100);
+    const int index = zoomBox_->findData(percent);
+    if (index >= 0) {
+        zoomBox_->setCurrentIndex(index);
+    } else {
+        zoomBox_->setEditText(QString());
+        zoomBox_->setCurrentIndex(-1);
+        zoomBox_->setPlaceholderText(QStringLiteral("%1 %").arg(percent));
+    }
+    refresh();
+}
+
+void PreviewWindow::applyFitMode() {
+    if (fit_ == Fit::None || PageCount() == 0) return;
+    const PageSettings& p = prepared().pages[page_].page;
+    const QSize room =
+        scroll_->viewport()->size() - QSize(2 * PageView::Border + 4, 2 * PageView::Border + 4);
+    const double zw = room.width() / (p.paperMm.width() * logicalDpiX() / 25.4);
+    const double zh = room.height() / (p.paperMm.height() * logicalDpiY() / 25.4);
+    zoom_ = std::clamp(fit_ == Fit::Width ? zw : std::min(zw, zh), 0.1, 8.0);
+    refresh();
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    applyFitMode();
+}
+
+bool PreviewWindow::FindNext(const QString& text) {
+    const QVector<PreparedPage>& pages = prepared().pages;
+    if (text.isEmpty() || pages.isEmpty()) return false;
+    // Walk every object once, starting after the last hit (or at the current page).
+    int p = findObject_ >= 0 ? findPage_ : page_;
+    int b = findObject_ >= 0 ? findBand_ : 0;
+    int o = findObject_ >= 0 ? findObject_ + 1 : 0;
+    qsizetype total = 0;
+    for (const PreparedPage& page : pages)
+        for (const PreparedBand& band : page.bands)
+            total += band.objects.size();
+    for (qsizetype seen = 0; seen <= total;) {
+        if (p >= pages.size()) p = 0, b = 0, o = 0;
+        const PreparedPage& page = pages[p];
+        if (b >= page.bands.size()) {
+            ++p, b = 0, o = 0;
+            continue;
+        }
+        const PreparedBand& band = page.bands[b];
+        if (o >= band.objects.size()) {
+            ++b, o = 0;
+            continue;
+        }
+        ++seen;
+        if (band.objects[o].text.contains(text, Qt::CaseInsensitive)) {
+            findPage_ = p, findBand_ = b, findObject_ = o;
+            ShowPage(p);
+            const QRectF r = band.objects[o].rectMm;
+            scroll_->ensureVisible(int(r.center().x() * zoom_ * logicalDpiX() / 25.4),
+                                   int(r.center().y() * zoom_ * logicalDpiY() / 25.4));
+            return true;
+        }
+        ++o;
+    }
+    findObject_ = -1;
+    refresh();
+    return false;
+}
+
+void PreviewWindow::PrintReport() {
+    if (PageCount() == 0) return;
+    printer_.setPageLayout(DevicePageLayout(prepared().pages[page_].page));
+    QPrintDialog dialog(&printer_, this);
+    dialog.setMinMax(1, PageCount());
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, true);
+    if (dialog.exec() != QDialog::Accepted) return;
+    int from = 0, to = PageCount() - 1;
+    if (printer_.printRange() == QPrinter::PageRange && printer_.fromPage() > 0) {
+        from = printer_.fromPage() - 1;
+        to = std::min(printer_.toPage(), PageCount()) - 1;
+    } else if (printer_.printRange() == QPrinter::CurrentPage) {
+        from = to = page_;
+    }
+    printer_.setFullPage(true);
+    DialogProgress progress(this, Tr("Printing"));
+    if (PaintReport(prepared(), printer_, from, to, &progress) == PaintResult::DeviceFailed)
+        QMessageBox::warning(this, windowTitle(), Tr("PrintFailed"));
+}
+
+void PreviewWindow::PageSetup() {
+    const PageSettings current = report_.layout.page;
+    QPageLayout layout = DevicePageLayout(current);
+    layout.setMinimumMargins(QMarginsF(0, 0, 0, 0));
+    layout.setMargins(current.marginsMm);
+    printer_.setPageLayout(layout);
+    QPageSetupDialog dialog(&printer_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QPageLayout chosen = printer_.pageLayout();
+    PageSettings page;
+    page.paperMm = chosen.fullRect(QPageLayout::Millimeter).size();
+    page.orientation = chosen.orientation();
+    page.marginsMm = chosen.margins(QPageLayout::Millimeter);
+    if (page == current || preparedFromFile_) return;
+    report_.layout.page = page;
+    report_.PrepareReport();
+    findObject_ = -1;
+    refresh();
+    applyFitMode();
+}
+
+void PreviewWindow::SaveReport() {
+    const QString suffix = QString::fromLatin1(PreparedReportSuffix);
+    QString path = QFileDialog::getSaveFileName(this, Tr("Save"), QString(),
+                                                Tr("PreparedFiles") + QStringLiteral(" (*.") +
+                                                    suffix + QLatin1Char(')'));
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QLatin1Char('.') + suffix)) path += QLatin1Char('.') + suffix;
+    QString error;
+    if (!prepared().SaveToFile(path, &error))
+        QMessageBox::warning(this, windowTitle(), Tr("SaveFailed").arg(path, error));
+}
+
+void PreviewWindow::OpenReport() {
+    const QString suffix = QString::fromLatin1(PreparedReportSuffix);
+    const QString path = QFileDialog::getOpenFileName(this, Tr("Open"), QString(),
+                                                      Tr("PreparedFiles") + QStringLiteral(" (*.") +
+                                                          suffix + QStringLiteral(");;") +
+                                                          Tr("AllFiles") + QStringLiteral(" (*)"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (!report_.Prepared().LoadFromFile(path, &error)) {
+        QMessageBox::warning(this, windowTitle(), Tr("OpenFailed").arg(path, error));
+        return;
+    }
+    // The pages now come from the file, not from the layout and its data.
+    preparedFromFile_ = true;
+    findObject_ = -1;
+    page_ = 0;
+    refresh();
+}
+
+void PreviewWindow::ExportTo(ExportFormat format) {
+    const QString suffix = ExportSuffix(format);
+    QString path = QFileDialog::getSaveFileName(this, Tr("Export"), QString(),
+                                                formatName(format) + QStringLiteral(" (*.") +
+                                                    suffix + QLatin1Char(')'),
+                                                nullptr, QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+        path += QLatin1Char('.') + suffix;
+    DialogProgress progress(this, Tr("Exporting"));
+    const ExportResult result = ExportReport(format, prepared(), path, &progress);
+    if (result.status == ExportResult::Failed)
+        QMessageBox::warning(this, windowTitle(), Tr("ExportFailed").arg(path, result.error));
+}
+
+void Report::ShowPreparedReport(QWidget* parent) {
+    PreviewWindow preview(*this, parent);
+    preview.exec();
+}
+
+} // namespace vyz::report
