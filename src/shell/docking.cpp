@@ -151,7 +151,9 @@ void ToolWindowDock::FollowMainWindow(const QPoint& offset) {
 }
 
 bool ToolWindowDock::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == tool_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+    const QEvent::Type type = event->type();
+    if (watched == tool_ &&
+        (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) &&
         tool_->isVisible()) {
         if (placing_) {
             if (OuterBounds(tool_) == *placing_) {
