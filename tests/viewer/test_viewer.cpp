@@ -123,7 +123,9 @@ private slots:
         worker_.reset();
         UsbWorkerRunning = false;
         WaitQueueIdle();
-        for (TfrmScreenshot* v : TfrmScreenshot::OpenViewers())
+        const std::vector<TfrmScreenshot*> open =
+            TfrmScreenshot::OpenViewers(); // destruction edits the list
+        for (TfrmScreenshot* v : open)
             delete v;
     }
 
