@@ -56,8 +56,12 @@ QByteArray ReadFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Another process reads the clipboard as a PNG image while this one serves the selection.
+// The picture on the clipboard. On a real X server another process (xclip) reads it as a PNG
+// image, as any other program would, while this one serves the selection; on Qt's offscreen
+// platform (the run under ThreadSanitizer) the clipboard is only this process's own.
 QImage ClipboardSeenByAnotherProgram() {
+    if (QGuiApplication::platformName() != "xcb")
+        return QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
     QProcess xclip;
     xclip.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
     if (!xclip.waitForStarted(5000)) return {};
