@@ -104,6 +104,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName("AboutBox");
     setWindowTitle(U("О программе..."));
     setFixedSize(306, 269);
+    // The dialog is laid out in pixels for a small dialog font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     auto* panel = new QFrame(this);
     panel->setObjectName("Panel1");
@@ -183,8 +187,12 @@ void TAboutBox::ShowVersion(const QString& internalName, const QString& fileVers
     if (!internalName.isEmpty()) setWindowTitle(U(AboutCaption.in(lang)) + internalName);
     if (!fileVersion.isEmpty()) Version->setText(VersionLine(fileVersion, date, lang));
     if (!legalCopyright.isEmpty()) txtCopyright->setText(LegalNotice(legalCopyright, lang));
-    for (QLabel* l : {Version, txtCopyright})
+    for (QLabel* l : {Version, txtCopyright}) {
+        // A long line wraps inside the panel.
+        l->setWordWrap(true);
+        l->setFixedWidth(289 - l->x() - 4);
         l->adjustSize();
+    }
 }
 
 void TAboutBox::LabelEMailClick(QLabel* sender) {

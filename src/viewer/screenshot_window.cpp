@@ -64,6 +64,10 @@ TfrmScreenshot::TfrmScreenshot(ViewerHost host)
     setObjectName("frmScreenshot");
     viewers().push_back(this);
     image_ = std::make_shared<ScreenRequest>();
+    // The window is laid out in pixels for a small dialog font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     auto* bevel = new QFrame(this);
     bevel->setFrameShape(QFrame::Panel);
