@@ -389,3 +389,20 @@ void USBThread::finishRequest(bool screen, UsbRequestResult result) {
 }
 
 } // namespace vyz
+
+namespace vyz {
+
+bool ReleaseUsbTransport(TLibUsb& transport, int waitMs, int lockMs) {
+    const uint32_t start = TickCount();
+    while (transport.isLibraryLoaded()) {
+        if (TickCount() - start > static_cast<uint32_t>(waitMs)) {
+            // A worker still inside a transfer keeps the lock; then the library stays mapped and
+            // the worker unloads it when its transfer returns (or the process ends first).
+            return transport.TryCloseAll(std::chrono::milliseconds(lockMs));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+} // namespace vyz

@@ -120,3 +120,12 @@ private:
 };
 
 } // namespace vyz
+
+namespace vyz {
+
+// The exit sequence's part of the transport: waits up to `waitMs` for the stopping worker to
+// unload the library, then closes the transport itself if the worker is not inside a transfer
+// (taking the transport's lock for at most `lockMs`). True when the library is unloaded.
+bool ReleaseUsbTransport(TLibUsb& transport, int waitMs = 500, int lockMs = 100);
+
+} // namespace vyz
