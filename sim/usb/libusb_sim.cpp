@@ -8,6 +8,7 @@
 //   archive=PATH                  a measurement file: 24-byte records from offset 0, or the marker
 //                                 "GLONASS/GPS" padded to 16 bytes and 32-byte records
 //   identity=TEXT                 identity text (default "VYZ-1 N001"); \0 stands for a zero byte
+//   identity_hex=HEX              identity bytes in hexadecimal (e.g. cp1251 text)
 //   identity_len=L                the length word sent before the text (default: its length)
 //   state_len=X, archive_state=A  archive-state reply length word (default 2) and value (default N)
 //   records_n=N, records_s=S      override the counts sent before the records
@@ -15,7 +16,8 @@
 //   open_fails=1                  usb_open refuses the device (no access rights)
 //   config_error=C                usb_set_configuration answers C
 //   fail_transfer=K, fail_code=C  the K-th bulk transfer (1-based) answers C (default -110)
-//   hang_transfer=K               the K-th bulk transfer blocks for its time-out, then -110
+//   hang_transfer=K, hang_ms=T    the K-th bulk transfer blocks for T ms (default: its time-out),
+//                                 then answers -110
 //   short_transfer=K              the K-th bulk read delivers half of what was asked
 //   gone_after=K                  after the K-th transfer the device leaves the bus (-19 then)
 //   trace=PATH                    one line per call is appended to PATH
@@ -167,6 +169,13 @@ std::vector<std::vector<uint8_t>> archiveRecords(int* recordSize) {
 }
 
 std::string identityBytes() {
+    if (config.has("identity_hex")) {
+        const std::string hex = config.get("identity_hex");
+        std::string out;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2)
+            out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        return out;
+    }
     std::string text = config.get("identity", "VYZ-1 N001");
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -246,7 +255,7 @@ int transferFault(int timeout, int* result) {
     }
     if (transfers == config.num("hang_transfer", -1)) {
         simMutex.unlock();
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+        std::this_thread::sleep_for(std::chrono::milliseconds(config.num("hang_ms", timeout)));
         simMutex.lock();
         *result = -ETIMEDOUT;
         return 0;
