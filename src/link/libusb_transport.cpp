@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <dlfcn.h>
+#include <thread>
 #include <usb.h>
 
 namespace vyz {
@@ -323,8 +324,14 @@ void TLibUsb::CloseLibUsb() {
 }
 
 bool TLibUsb::TryCloseAll(std::chrono::milliseconds bound) {
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (!lock.try_lock_for(bound)) return false;
+    // Polled rather than a timed lock: the other thread holds the lock for a whole transfer.
+    const auto end = std::chrono::steady_clock::now() + bound;
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    while (!lock.owns_lock()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lock.try_lock();
+    }
     closeDeviceLocked();
     AddLogUSB("Device closed! (DeviceHandle=NULL)");
     AddLogUSB("--------------");

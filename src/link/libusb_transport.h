@@ -74,7 +74,7 @@ private:
     void closeLibraryLocked();
     void plainMessage(const std::string& text);
 
-    mutable std::timed_mutex mutex_;
+    mutable std::mutex mutex_;
     std::atomic<void*> library_{nullptr};
     std::atomic<usb_dev_handle*> device_{nullptr};
     Api* api_; // entry points; all null while not bound

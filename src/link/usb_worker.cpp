@@ -75,6 +75,8 @@ std::string IdentityText() {
 
 } // namespace
 
+std::atomic<int64_t> UsbPausedMicroseconds{0};
+
 USBThread::USBThread(UsbHost& host, TLibUsb& transport, UsbPauses pauses)
     : host_(host), usb_(transport), pauses_(pauses) {}
 
@@ -116,9 +118,9 @@ bool USBThread::pause(int ms) {
         stopCv_.wait_for(lock, std::chrono::milliseconds(ms),
                          [this] { return terminated_.load(); });
     }
-    pausedUs_ += std::chrono::duration_cast<std::chrono::microseconds>(
-                     std::chrono::steady_clock::now() - start)
-                     .count();
+    UsbPausedMicroseconds += std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
     return !terminated_;
 }
 
@@ -193,9 +195,9 @@ void USBThread::idleStep() {
     const auto start = std::chrono::steady_clock::now();
     bool archive = events_.dataRd->wait(pauses_.eventLook);
     const bool screen = events_.screenRd->wait(pauses_.eventLook);
-    pausedUs_ += std::chrono::duration_cast<std::chrono::microseconds>(
-                     std::chrono::steady_clock::now() - start)
-                     .count();
+    UsbPausedMicroseconds += std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
     if (archiveWaiting_) {
         archive = true;
         archiveWaiting_ = false;

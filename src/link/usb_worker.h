@@ -20,6 +20,10 @@ namespace vyz {
 
 class TLibUsb;
 
+// Time all workers have spent in their fixed pauses and event looks (the read-out benchmark splits
+// a read-out into these and the rest).
+extern std::atomic<int64_t> UsbPausedMicroseconds;
+
 // Link indicator colours, in the Windows colour layout (red in the low byte).
 inline constexpr uint32_t LinkColourBusy = 65280;   // green
 inline constexpr uint32_t LinkColourError = 255;    // red
@@ -79,9 +83,6 @@ public:
     // Lets the thread run on its own when it did not end in time (the process is ending).
     void Detach();
 
-    // Time spent in fixed pauses since the start (for the read-out benchmark).
-    int64_t PausedMicroseconds() const { return pausedUs_.load(); }
-
 private:
     void Execute();
     void step();
@@ -108,7 +109,6 @@ private:
     std::mutex stopMutex_;
     std::condition_variable stopCv_;
     bool finished_ = false; // guarded by stopMutex_
-    std::atomic<int64_t> pausedUs_{0};
 
     // Worker-thread state.
     UsbEvents events_;

@@ -42,8 +42,18 @@ public:
             form_->SetPanel1Text(QString());
         });
     }
+    // Posted without waiting, and at most one at a time: the bar shows the latest position. A
+    // blocking call per record would tie every record to the window's next look at its queue.
     void ProgressSet(int position) override {
-        onUi([&] { form_->ProgressBar1()->setValue(position); });
+        progress_ = position;
+        if (closing || progressPosted_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            form_,
+            [this] {
+                progressPosted_ = false;
+                form_->ProgressBar1()->setValue(progress_.load());
+            },
+            Qt::QueuedConnection);
     }
     void ProgressHide() override {
         onUi([&] { form_->ProgressBar1()->hide(); });
@@ -89,6 +99,8 @@ private:
     }
 
     TForm1* form_;
+    std::atomic<int> progress_{0};
+    std::atomic<bool> progressPosted_{false};
 };
 
 // The worker lives until the process ends (a worker that did not end in time is left running

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -75,9 +76,15 @@ public:
     // Writes the scenario (key=value lines) and empties the trace.
     void Set(const QStringList& lines) {
         QFile::remove(tracePath);
-        QFile f(configPath);
+        // Replaced in one step: a running worker's simulator never reads half a scenario.
+        const QString temporary = configPath + ".new";
+        QFile f(temporary);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write((lines.join('\n') + "\ntrace=" + tracePath + "\n").toUtf8());
+        f.close();
+        QCOMPARE(std::rename(QFile::encodeName(temporary).constData(),
+                             QFile::encodeName(configPath).constData()),
+                 0);
     }
     QStringList Trace() const {
         QFile f(tracePath);
@@ -127,7 +134,10 @@ public:
 
     QStringList Calls() {
         std::lock_guard lock(mutex_);
-        return calls_;
+        QStringList out; // deep copies: nothing shared with the worker's thread
+        for (const std::string& c : calls_)
+            out << QString::fromStdString(c);
+        return out;
     }
     QStringList CallsStarting(const QString& prefix) {
         QStringList out;
@@ -143,10 +153,10 @@ public:
 private:
     void add(const std::string& line) {
         std::lock_guard lock(mutex_);
-        calls_ << QString::fromStdString(line);
+        calls_.push_back(line);
     }
     std::mutex mutex_;
-    QStringList calls_;
+    std::vector<std::string> calls_;
     uint32_t colour_ = 0;
 };
 
