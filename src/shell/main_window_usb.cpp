@@ -145,9 +145,13 @@ void TForm1::UsbReadHandOff() {
         SetStatusBarGeneral(QString::fromUtf8(UsbNotReadyText()));
         return;
     }
-    answer->wait(0); // an answer nobody waited for (the automatic read at start) is not ours
-    DataReadResult = usbResultPending;
-    request->set();
+    // A read under way (the automatic one at start) is joined: its end is the end of this
+    // command. Otherwise an answer nobody waited for is dropped and a new read is requested.
+    if (UsbState.load() > usReadRecords) {
+        answer->wait(0);
+        DataReadResult = usbResultPending;
+        request->set();
+    }
     while (!answer->wait(1)) {
         QCoreApplication::processEvents();
         if (!UsbWorkerRunning) { // the worker stopped (the program is closing)
