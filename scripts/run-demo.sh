@@ -5,6 +5,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh run
-cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYZ_BUILD_TESTS=OFF -DVYZ_BUILD_BENCH=OFF
-cmake --build build/demo -j"$(nproc)"
-exec build/demo/bin/vyz "$@"
+build=build/demo
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYZ_BUILD_TESTS=OFF -DVYZ_BUILD_BENCH=OFF
+cmake --build "$build" -j"$(nproc)" --target vyz vyz_usbsim vyz_demo_archive
+
+# The demo's settings: USB link, English. An existing file (the operator's own changes) is kept.
+ini="$build/bin/Vyz.ini"
+if [ ! -f "$ini" ]; then
+    printf '[Config]\r\nCOMPortNumber=USB\r\nLangId=Eng\r\n' > "$ini"
+fi
+# The simulated instrument serves the demo archive.
+conf="$PWD/$build/demo/usbsim.conf"
+printf 'archive=%s\nidentity=VYZ-1 N0042 (simulated)\n' "$PWD/$build/demo/demo.vyz" > "$conf"
+
+export VYZ_USBSIM_CONFIG="$conf"
+export LD_LIBRARY_PATH="$PWD/$build/sim/usb/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+exec "$build/bin/vyz" "$@"

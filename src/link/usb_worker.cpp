@@ -1,0 +1,410 @@
+#include "link/usb_worker.h"
+
+#include "data/archive_record.h"
+#include "data/text_pair.h"
+#include "link/libusb_transport.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace vyz {
+namespace {
+
+// Commands: the code byte, then its complement.
+constexpr uint8_t cmdIdentity = 0x01;
+constexpr uint8_t cmdArchiveState = 0x02;
+constexpr uint8_t cmdRecords = 0x03;
+constexpr uint8_t cmdScreen = 0x04;
+
+constexpr int ScreenRowSize = 640;
+constexpr int MinRecordSize = 22; // up to and including the temperature
+
+const TextPair ParametersReadText{"Чтение параметров...", "Parameters Read..."};
+const TextPair ResultsReadText{"Чтение результатов...", "Results Read..."};
+const TextPair ArchiveEmptyText{"Архив пуст", "Archive empty"};
+const TextPair RecordsLoadedText{"Считано записей: ", "Records loaded: "};
+const TextPair ScreenReadingText{"Чтение образа экрана...", "Screenshot reading..."};
+const TextPair ScreenErrorText{"Ошибка обмена при чтении скриншота",
+                               "Communication error when reading a screenshot"};
+const TextPair ScreenReadText{"Образ экрана считан", "Screenshot readed"};
+const TextPair InvalidFormatTexts{
+    "Неверный формат данных, возможно версия прибора не соответствует программе",
+    "Invalid data format possible version of the instrument does not meet the program"};
+// Numbers in a reply that no instrument can send; nothing is stored from such a reply.
+const TextPair BadIdentityLengthText{"Прибор сообщил недопустимую длину названия: ",
+                                     "The instrument reported an impossible name length: "};
+const TextPair BadArchiveSizeText{"Прибор сообщил недопустимый размер архива (записей, байт): ",
+                                  "The instrument reported an impossible archive size (records, "
+                                  "bytes): "};
+
+int32_t int32At(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 |
+                                static_cast<uint32_t>(p[3]) << 24);
+}
+
+// The instrument's texts are in the Windows Cyrillic code page.
+std::string Cp1251ToUtf8(const char* text) {
+    static const char16_t high[64] = {
+        0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+        0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+        0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+        0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+        0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        char32_t c = *p < 0x80 ? *p : *p < 0xC0 ? high[*p - 0x80] : 0x0410 + (*p - 0xC0);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string IdentityText() {
+    return Cp1251ToUtf8(DeviceIdText);
+}
+
+} // namespace
+
+std::atomic<int64_t> UsbPausedMicroseconds{0};
+
+USBThread::USBThread(UsbHost& host, TLibUsb& transport, UsbPauses pauses)
+    : host_(host), usb_(transport), pauses_(pauses) {}
+
+USBThread::~USBThread() {
+    Terminate();
+    if (thread_.joinable()) thread_.join();
+}
+
+void USBThread::Start() {
+    UsbWorkerRunning = true;
+    thread_ = std::thread([this] { Execute(); });
+}
+
+void USBThread::Terminate() {
+    {
+        std::lock_guard lock(stopMutex_);
+        terminated_ = true;
+    }
+    stopCv_.notify_all();
+}
+
+bool USBThread::WaitFor(int ms) {
+    std::unique_lock lock(stopMutex_);
+    if (!stopCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return finished_; }))
+        return false;
+    lock.unlock();
+    if (thread_.joinable()) thread_.join();
+    return true;
+}
+
+void USBThread::Detach() {
+    if (thread_.joinable()) thread_.detach();
+}
+
+bool USBThread::pause(int ms) {
+    const auto start = std::chrono::steady_clock::now();
+    {
+        std::unique_lock lock(stopMutex_);
+        stopCv_.wait_for(lock, std::chrono::milliseconds(ms),
+                         [this] { return terminated_.load(); });
+    }
+    UsbPausedMicroseconds += std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+    return !terminated_;
+}
+
+void USBThread::Execute() {
+    usb_.SetPlainMessageSink([this](const std::string& text) {
+        if (!Terminated()) host_.ShowPlain(text);
+    });
+    if (pause(pauses_.start)) {
+        UsbState = usBindLibrary;
+        // The stop flag is looked at once per pass, before the pause; an exchange under way is
+        // abandoned at its next transfer (see stillWanted).
+        while (!Terminated()) {
+            if (!pause(pauses_.pass)) break;
+            step();
+        }
+    }
+    const uint8_t state = UsbState.load();
+    if (screenRequest_)
+        finishRequest(true, usbResultCancelled);
+    else if (state <= usReadRecords)
+        finishRequest(false, usbResultCancelled);
+    usb_.SetPlainMessageSink(nullptr);
+    usb_.CloseDevice();
+    usb_.CloseLibUsb();
+    UsbState = usBindLibrary;
+    UsbWorkerRunning = false;
+    {
+        std::lock_guard lock(stopMutex_);
+        finished_ = true;
+    }
+    stopCv_.notify_all();
+}
+
+void USBThread::step() {
+    // The viewer gave its image request up (it sets the state back to idle).
+    if (screenRequest_ && UsbState.load() == usIdle) finishRequest(true, usbResultCancelled);
+    switch (UsbState.load()) {
+    case usBindLibrary:
+        if (usb_.InitLibUsb() == 0) UsbState = usIdle;
+        break;
+    case usIdle:
+        idleStep();
+        break;
+    case usOpenForArchive:
+        openForArchiveStep();
+        break;
+    case usReadIdentity:
+        identityStep();
+        break;
+    case usReadArchiveState:
+        archiveStateStep();
+        break;
+    case usReadRecords:
+        recordsStep();
+        break;
+    case usReadScreen:
+        screenStep();
+        break;
+    default:
+        UsbState = usIdle;
+        break;
+    }
+}
+
+void USBThread::idleStep() {
+    if (!pause(pauses_.idle)) return;
+    setLink(LinkColourIdle);
+    if (!events_.complete()) {
+        events_ = host_.Events(); // the main window creates them after starting the worker
+        if (!events_.complete()) return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    bool archive = events_.dataRd->wait(pauses_.eventLook);
+    const bool screen = events_.screenRd->wait(pauses_.eventLook);
+    UsbPausedMicroseconds += std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+    if (archiveWaiting_) {
+        archive = true;
+        archiveWaiting_ = false;
+    }
+    if (screen) {
+        // The image is read first; an archive request that came with it is served right after,
+        // so the read command waiting for it is answered too.
+        archiveWaiting_ = archive;
+        screenRequest_ = true;
+        UsbState = usReadScreen;
+    } else if (archive) {
+        UsbState = usOpenForArchive;
+    }
+}
+
+void USBThread::openForArchiveStep() {
+    if (usb_.FindDevice() != 0) return; // searched again next pass
+    UsbState = usReadIdentity;
+    setLink(LinkColourBusy);
+}
+
+bool USBThread::stillWanted() const {
+    if (Terminated()) return false;
+    return !screenRequest_ || UsbState.load() == usReadScreen;
+}
+
+bool USBThread::write(uint8_t code) {
+    if (!stillWanted()) return false;
+    const uint8_t command[2] = {code, static_cast<uint8_t>(~code)};
+    lastResult_ = usb_.WriteData(command, 2);
+    return lastResult_ >= 0;
+}
+
+bool USBThread::read(uint8_t* buffer, int length) {
+    if (!stillWanted()) return false;
+    std::memset(buffer, 0, static_cast<size_t>(length)); // bytes a short reply leaves out are 0
+    lastResult_ = usb_.ReadData(buffer, length);
+    return lastResult_ >= 0;
+}
+
+void USBThread::showStatus(const std::string& text) {
+    host_.ShowStatus(text);
+}
+
+void USBThread::setLink(uint32_t colour) {
+    if (host_.LinkColour() == LinkColourError) pause(pauses_.redFlash); // let a red flash show
+    host_.SetLinkColour(colour);
+}
+
+void USBThread::identityStep() {
+    host_.ProgressStart();
+    setLink(LinkColourBusy);
+    if (!write(cmdIdentity)) return failure();
+    pause(pauses_.afterIdentityCommand);
+    if (!read(receive_, 4)) return failure();
+    int length = int32At(receive_);
+    if (length < 0) {
+        showStatus(BadIdentityLengthText() + std::to_string(length));
+        return failure();
+    }
+    if (length >= static_cast<int>(sizeof DeviceIdText)) length = sizeof DeviceIdText - 1;
+    if (length > 0) {
+        if (!read(receive_, length)) return failure();
+        if (lastResult_ < length) length = lastResult_;
+    }
+    for (int i = 0; i < length; ++i)
+        DeviceIdText[i] = receive_[i] == 0 ? ' ' : char(receive_[i]);
+    DeviceIdText[length] = 0;
+    showStatus(IdentityText());
+    pause(pauses_.afterIdentity);
+    UsbState = usReadArchiveState;
+    showStatus(ParametersReadText());
+}
+
+void USBThread::archiveStateStep() {
+    host_.ClearTable();
+    if (!write(cmdArchiveState)) return failure();
+    if (!read(receive_, 4)) return failure();
+    if (int32At(receive_) != 2) {
+        showStatus(InvalidFormatTexts());
+        return failure();
+    }
+    if (!read(receive_, 2)) return failure();
+    archiveState_ = receive_[0] | receive_[1] << 8;
+    UsbState = usReadRecords;
+    showStatus(ResultsReadText());
+}
+
+void USBThread::recordsStep() {
+    if (archiveState_ == 0) {
+        showStatus(IdentityText() + "; " + ArchiveEmptyText());
+        host_.ClearPanel();
+        host_.ProgressHide();
+        setLink(LinkColourIdle);
+        UsbState = usIdle;
+        usb_.CloseDevice();
+        finishRequest(false, usbResultEmpty);
+        return;
+    }
+    setLink(LinkColourBusy);
+    if (!write(cmdRecords)) return failure();
+    if (!read(receive_, 8)) return failure();
+    const int32_t count = int32At(receive_);
+    const int32_t size = int32At(receive_ + 4);
+    if (count < 0 || count > ArchiveCapacity || size < MinRecordSize ||
+        size > static_cast<int>(sizeof receive_)) {
+        showStatus(BadArchiveSizeText() + std::to_string(count) + ", " + std::to_string(size));
+        return failure();
+    }
+    const bool coordinates = size >= 32;
+    host_.SetCoordinates(coordinates);
+    RecordCount = 0;
+    for (int i = 0; i < count; ++i) {
+        host_.ProgressSet(i * 1000 / count);
+        if (!read(receive_, size)) return failure();
+        auto* record = reinterpret_cast<uint8_t*>(&MeasurementArchive[i]);
+        std::memcpy(record, receive_, 22);
+        if (coordinates) {
+            std::memcpy(record + 22, receive_ + 22, 10);
+        } else {
+            std::memset(record + 22, 0, 8); // no coordinates in this layout
+            std::memcpy(record + 30, receive_ + 22, 2);
+        }
+        RecordCount = i + 1;
+    }
+    host_.FillTable();
+    UsbState = usIdle;
+    usb_.CloseDevice();
+    showStatus(IdentityText() + "; " + RecordsLoadedText() + std::to_string(RecordCount.load()));
+    host_.ProgressHide();
+    finishRequest(false, usbResultDone);
+    setLink(LinkColourIdle);
+}
+
+void USBThread::screenStep() {
+    if (usb_.FindDevice() != 0) {
+        pause(pauses_.screenSearch);
+        return;
+    }
+    showStatus(ScreenReadingText());
+    setLink(LinkColourBusy);
+    pause(pauses_.beforeScreen);
+    uint8_t* buffer = ScreenBuffer.load();
+    if (!write(cmdScreen)) return failure();
+    if (!read(receive_, 4)) return failure();
+    const int32_t size = int32At(receive_);
+    ScreenDataSize = size;
+    if (buffer && size == ScreenColourSize) {
+        for (int row = 0; row < ScreenColourSize / ScreenRowSize; ++row)
+            if (!read(buffer + row * ScreenRowSize, ScreenRowSize)) return failure();
+    } else if (buffer && size == ScreenMonoSize) {
+        if (!read(buffer, ScreenMonoSize)) return failure();
+    } else {
+        showStatus(ScreenErrorText());
+        return failure();
+    }
+    UsbState = usIdle;
+    usb_.CloseDevice();
+    showStatus(ScreenReadText());
+    finishRequest(true, usbResultDone);
+    setLink(LinkColourIdle);
+}
+
+void USBThread::failure() {
+    const bool screen = screenRequest_;
+    if (!stillWanted()) {
+        // Stopped or cancelled: end quietly, without touching the window.
+        UsbState = usIdle;
+        usb_.CloseDevice();
+        finishRequest(screen, usbResultCancelled);
+        return;
+    }
+    showStatus(TLibUsb::ErrorText(lastResult_));
+    setLink(LinkColourError);
+    usb_.ResetEndPoints();
+    host_.ProgressHide();
+    UsbState = usIdle;
+    usb_.CloseDevice();
+    finishRequest(screen, usbResultFailed);
+}
+
+void USBThread::finishRequest(bool screen, UsbRequestResult result) {
+    if (screen) {
+        screenRequest_ = false;
+        ScreenReadResult = result;
+        if (events_.scrReaded) events_.scrReaded->set();
+    } else {
+        DataReadResult = result;
+        if (events_.dataReaded) events_.dataReaded->set();
+    }
+}
+
+} // namespace vyz
+
+namespace vyz {
+
+bool ReleaseUsbTransport(TLibUsb& transport, int waitMs, int lockMs) {
+    const uint32_t start = TickCount();
+    while (transport.isLibraryLoaded()) {
+        if (TickCount() - start > static_cast<uint32_t>(waitMs)) {
+            // A worker still inside a transfer keeps the lock; then the library stays mapped and
+            // the worker unloads it when its transfer returns (or the process ends first).
+            return transport.TryCloseAll(std::chrono::milliseconds(lockMs));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+} // namespace vyz

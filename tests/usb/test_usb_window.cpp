@@ -1,0 +1,90 @@
+// The main window's side of the USB link with the real window (offscreen), the real worker and
+// the simulated instrument: the read command's hand-off, USB from the port menu, the exit steps.
+#include "data/text_pair.h"
+#include "link/libusb_transport.h"
+#include "link/usb_shared.h"
+#include "shell/main_window.h"
+#include "usb_test_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace vyz;
+
+class TestUsbWindow : public QObject {
+    Q_OBJECT
+    usbtest::SimScenario sim;
+    QString plain3;
+    TForm1* form = nullptr;
+
+    QString statusText() { return form->findChild<QPushButton*>("sbStatus")->text(); }
+
+private slots:
+    void initTestCase() {
+        LangIndex = 1;
+        plain3 = sim.ArchivePath("plain3.vyz");
+        usbtest::WriteArchiveFile(plain3, 3, false);
+        sim.Set({"archive=" + plain3});
+        form = new TForm1;
+        form->SetLinkColour(Qt::white);
+    }
+
+    void selectUsbBindsAndStartsTheWorker() {
+        QVERIFY(!UsbWorkerRunning);
+        form->SelectUsb();
+        QCOMPARE(statusText(), QString("USB-port is open"));
+        QVERIFY(LibUSB.isLibraryLoaded());
+        QVERIFY(UsbWorkerRunning);
+        // The worker asks for the events until the window has created them.
+        QTest::qWait(1300);
+        form->hDataRdEvent = std::make_shared<AutoResetEvent>(false);
+        form->hDataReadedEvent = std::make_shared<AutoResetEvent>(false);
+        form->hScreenRdEvent = std::make_shared<AutoResetEvent>(false);
+        form->hScrReadedEvent = std::make_shared<AutoResetEvent>(false);
+    }
+
+    void readHandOffEndsAtEveryEnd_data() {
+        QTest::addColumn<QStringList>("scenario");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("records") << QStringList{} << int(usbResultDone)
+                                 << "VYZ-1 N001; Records loaded: 3" << QColor(128, 128, 128);
+        QTest::newRow("empty") << QStringList{"archive_state=0"} << int(usbResultEmpty)
+                               << "VYZ-1 N001; Archive empty" << QColor(128, 128, 128);
+        QTest::newRow("failure") << QStringList{"state_len=3"} << int(usbResultFailed)
+                                 << "LibUsb: Error 4" << QColor(255, 0, 0);
+    }
+    void readHandOffEndsAtEveryEnd() {
+        QFETCH(QStringList, scenario);
+        QFETCH(int, result);
+        QFETCH(QString, status);
+        QFETCH(QColor, colour);
+        sim.Set(scenario << "archive=" + plain3);
+        QElapsedTimer t;
+        t.start();
+        form->UsbReadHandOff();
+        QVERIFY(t.elapsed() < 5000);
+        QCOMPARE(DataReadResult.load(), result);
+        QCOMPARE(statusText(), status);
+        QTRY_COMPARE(form->LinkColour(), colour); // set right after the answer
+        QVERIFY(!form->ProgressBar1()->isVisible());
+        if (result == usbResultDone) QCOMPARE(RecordCount.load(), 3);
+    }
+
+    void exitStepsEndWithinTheirWaits() {
+        QElapsedTimer t;
+        t.start();
+        form->RequestUsbWorkerStop();
+        form->ReleaseUsbOnExit();
+        form->WaitUsbWorkerEnd();
+        QVERIFY(t.elapsed() < 1500);
+        QVERIFY(!LibUSB.isLibraryLoaded());
+        QVERIFY(!UsbWorkerRunning);
+    }
+};
+
+QTEST_MAIN(TestUsbWindow)
+#include "test_usb_window.moc"

@@ -1,0 +1,163 @@
+// Shared pieces of the USB tests: the simulator's scenario file, measurement files for it to
+// serve, and a recording host that stands in for the main window.
+#pragma once
+
+#include "data/archive_record.h"
+#include "link/usb_worker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace usbtest {
+
+// The record the simulator serves as record i: every field distinct, coordinates included.
+inline vyz::ArchiveRecord SampleRecord(int i) {
+    vyz::ArchiveRecord r{};
+    r.RecordNo = static_cast<uint16_t>(100 + i);
+    r.Second = static_cast<uint8_t>(i % 60);
+    r.Minute = 30;
+    r.Hour = 12;
+    r.Day = static_cast<uint8_t>(1 + i % 28);
+    r.Month = 6;
+    r.Year = 24;
+    r.MaterialIndex = static_cast<uint8_t>(i % 5);
+    r.LayerThickness = 50;
+    r.Density = 2300.5f + static_cast<float>(i);
+    r.RefDensity = 2400.25f;
+    r.Temperature = 120.5f;
+    r.Latitude = 0x0DAC1234 + i;
+    r.Longitude = 0x25E05678 + i;
+    r.TailWord = static_cast<uint16_t>(0xBEE0 + i);
+    return r;
+}
+
+// The 24 bytes a plain file (and the instrument without a receiver) carries: bytes 0..21 and
+// the tail word.
+inline std::vector<uint8_t> PlainBytes(const vyz::ArchiveRecord& r) {
+    std::vector<uint8_t> b(24);
+    std::memcpy(b.data(), &r, 22);
+    std::memcpy(b.data() + 22, &r.TailWord, 2);
+    return b;
+}
+
+// Writes a measurement file of `count` sample records in the plain or the coordinates layout.
+inline void WriteArchiveFile(const QString& path, int count, bool coordinates) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (coordinates) {
+        char marker[16] = "GLONASS/GPS";
+        f.write(marker, 16);
+    }
+    for (int i = 0; i < count; ++i) {
+        const vyz::ArchiveRecord r = SampleRecord(i);
+        if (coordinates)
+            f.write(reinterpret_cast<const char*>(&r), 32);
+        else
+            f.write(reinterpret_cast<const char*>(PlainBytes(r).data()), 24);
+    }
+}
+
+// The simulator's scenario file; its path is given to the simulator once per process.
+class SimScenario {
+public:
+    SimScenario() {
+        configPath = dir.filePath("usbsim.conf");
+        tracePath = dir.filePath("trace.txt");
+        qputenv("VYZ_USBSIM_CONFIG", configPath.toLocal8Bit());
+    }
+    // Writes the scenario (key=value lines) and empties the trace.
+    void Set(const QStringList& lines) {
+        QFile::remove(tracePath);
+        // Replaced in one step: a running worker's simulator never reads half a scenario.
+        const QString temporary = configPath + ".new";
+        QFile f(temporary);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write((lines.join('\n') + "\ntrace=" + tracePath + "\n").toUtf8());
+        f.close();
+        QCOMPARE(std::rename(QFile::encodeName(temporary).constData(),
+                             QFile::encodeName(configPath).constData()),
+                 0);
+    }
+    QStringList Trace() const {
+        QFile f(tracePath);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+    QString ArchivePath(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    QString configPath;
+    QString tracePath;
+};
+
+// Records every call of the worker as one line: "status:...", "plain:...", "progress:N",
+// "link:N", "coords:0|1", "clear", "fill", "panel", "progress-start", "progress-hide".
+class RecordingHost : public vyz::UsbHost {
+public:
+    vyz::UsbEvents events;
+
+    void ShowStatus(const std::string& t) override { add("status:" + t); }
+    void ShowPlain(const std::string& t) override { add("plain:" + t); }
+    void ProgressStart() override { add("progress-start"); }
+    void ProgressSet(int p) override { add("progress:" + std::to_string(p)); }
+    void ProgressHide() override { add("progress-hide"); }
+    void SetCoordinates(bool on) override {
+        vyz::GPSModeFlag = on;
+        add(std::string("coords:") + (on ? "1" : "0"));
+    }
+    uint32_t LinkColour() override {
+        std::lock_guard lock(mutex_);
+        return colour_;
+    }
+    void SetLinkColour(uint32_t c) override {
+        {
+            std::lock_guard lock(mutex_);
+            colour_ = c;
+        }
+        add("link:" + std::to_string(c));
+    }
+    void ClearTable() override { add("clear"); }
+    void FillTable() override { add("fill"); }
+    void ClearPanel() override { add("panel"); }
+    vyz::UsbEvents Events() override {
+        std::lock_guard lock(mutex_);
+        return events;
+    }
+
+    QStringList Calls() {
+        std::lock_guard lock(mutex_);
+        QStringList out; // deep copies: nothing shared with the worker's thread
+        for (const std::string& c : calls_)
+            out << QString::fromStdString(c);
+        return out;
+    }
+    QStringList CallsStarting(const QString& prefix) {
+        QStringList out;
+        for (const QString& c : Calls())
+            if (c.startsWith(prefix)) out << c;
+        return out;
+    }
+    void Forget() {
+        std::lock_guard lock(mutex_);
+        calls_.clear();
+    }
+
+private:
+    void add(const std::string& line) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(line);
+    }
+    std::mutex mutex_;
+    std::vector<std::string> calls_;
+    uint32_t colour_ = 0;
+};
+
+} // namespace usbtest
