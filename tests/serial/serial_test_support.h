@@ -56,6 +56,7 @@ private:
     QTemporaryDir dir_;
 };
 
+#ifdef VYZ_SERIAL_SIM
 // The serial instrument simulator on a pseudo-terminal.
 class SimProcess {
 public:
@@ -90,6 +91,7 @@ private:
     QString slavePath_;
     QStringList lines_;
 };
+#endif
 
 // Answers the message boxes the program shows, in order, with the buttons given; records each
 // box's text. A box beyond the list is answered with its default button and recorded too.
