@@ -2,6 +2,7 @@
 // worker, the four events) and the routines the other parts of the program call on it.
 #pragma once
 
+#include "link/comm.h" // [serial] Comm1
 #include "platform/events.h"
 #include "shell/string_grid.h"
 
@@ -108,6 +109,12 @@ public:
     void StartupPortSelection(); // start-up: lists the ports, connects the stored port
     void SelectPort(int number); // the operator's choice; 0 = USB
     void ClosePort();            // closes the serial port if it is open
+    // Lists the ports, checks that `number` is offered, opens it and checks the instrument,
+    // asking Abort (ends the program, exit code 1) / Retry / Ignore at each failure.
+    void ConnectPort(int number);
+    void FillPortMenu();          // the 20 port actions from PortNumbers / PortCount
+    TComm Comm1;                  // the serial port
+    QAction* AStopRead = nullptr; // stops a serial read-out (Esc); shown only while one runs
     // [viewer] docking.cpp: moves docked tool windows with the main window
     void CatchDrag(const QPoint& oldTopLeft, const QPoint& newTopLeft);
     // [files] main_window_files.cpp: opens `path` as the Open command would, without the dialog
@@ -167,6 +174,13 @@ private:
     // [files] (main_window_files.cpp, main_window_clipboard.cpp)
     // [usb] (main_window_usb.cpp)
     // [serial] (main_window_serial.cpp)
+    static bool ApplyStoredCommSettings(TComm& comm);
+    bool commSettingsApplied_ = ApplyStoredCommSettings(Comm1);
+    void SetSerialReadoutRunning(bool running);
+    void ShowPortError(const std::exception& error);
+    QToolButton* btnStopRead_ = nullptr;
+    bool stopRead_ = false;
+    friend class WindowReadoutHost;
     // [report] (main_window_report.cpp)
     // [viewer] (main_window_viewer.cpp, docking.cpp, about_dialog.cpp)
 };

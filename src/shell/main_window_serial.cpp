@@ -1,12 +1,351 @@
-// The read command, the port menu and the serial link.
+// The read command, the port menu and the serial link of the main window.
 #include "shell/main_window.h"
+
+#include "data/archive_record.h"
+#include "data/text_pair.h"
+#include "link/serial_line_check.h"
+#include "link/serial_ports.h"
+#include "link/serial_readout.h"
+#include "link/usb_shared.h"
+#include "platform/ini_file.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QToolButton>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 
 namespace vyz {
 
-void TForm1::AReadExecute() {}
-void TForm1::ACOM1Execute(QAction*) {}
-void TForm1::StartupPortSelection() {}
-void TForm1::SelectPort(int) {}
-void TForm1::ClosePort() {}
+namespace {
+
+const TextPair kReading{"Чтение данных из прибора", "Data read from instrument"};
+const TextPair kNoRecords{"Прибор не содержит записей", "The instrument does not contain records"};
+const TextPair kRecordsRead{"Считано из прибора записей: ", "Read from the instrument records: "};
+const TextPair kPortError{"Ошибка COM-порта. Порт не работает или занят другой программой",
+                          "Error COM-port. The port is failure or occupied by another program"};
+const TextPair kPortErrorBox{
+    "Ошибка COM-порта. Порт не работает или занят другой программой.\nПроверьте настройку "
+    "параметров\nили закройте программу, использующую выбранный COM-порт.",
+    "Error COM-port. The port is failure or occupied by another program\nCheck the settings, or "
+    "close the program that uses the chosen COM-port"};
+const TextPair kWriteFailed{"Ошибка записи команды в COM-порт",
+                            "Failed to write commands COM-port"};
+const TextPair kStopped{"Чтение данных остановлено, таблица не изменена",
+                        "Data read stopped, the table is unchanged"};
+const TextPair kStopCommand{"Остановить чтение", "Stop reading"};
+const TextPair kTooMany{"Прибор содержит записей: %1. Программа вмещает не более %2, считаны "
+                        "первые %2 записей, остальные не считаны",
+                        "The instrument holds %1 records. The program holds at most %2: the first "
+                        "%2 records were read, the others were not"};
+
+const TextPair kNoPortStatus{
+    "Выбранный COM-порт (%1) не существует. Связь с прибором невозможна",
+    "The selected COM-port (%1) does not exist. Communication with the instrument is not possible"};
+const TextPair kNoPortAsk{"Выбранный COM-порт (%1) не существует.\nСвязь с прибором "
+                          "невозможна.\nПродолжить выполнение?",
+                          "The selected COM-port (%1) does not exist.\nCommunication with the "
+                          "instrument is not possible.\nContinue running?"};
+const TextPair kBusyStatus{"Выбранный COM-порт (%1) открыт другой программой. Связь с прибором "
+                           "невозможна",
+                           "The selected COM-port (%1) is opened by another program. "
+                           "Communication with the instrument is not possible"};
+const TextPair kBusyAsk{"Выбранный COM-порт (%1) открыт другой программой. \nСвязь с прибором "
+                        "невозможна.\nПродолжить выполнение?",
+                        "The selected COM-port (%1) is opened by another program.\nCommunication "
+                        "with the instrument is not possible.\nContinue running?"};
+const TextPair kAbsentStatus{"Прибор не подключен к выбранному COM-порту (%1). Связь с прибором "
+                             "невозможна",
+                             "The instrument is not connected to the selected COM-port (%1). "
+                             "Communication with the instrument is not possible"};
+const TextPair kAbsentAsk{"Прибор не подключен к выбранному COM-порту (%1).\nСвязь с прибором "
+                          "невозможна.\nПродолжить выполнение?",
+                          "The instrument is not connected to the selected COM-port (%1).\n"
+                          "Communication with the instrument is not possible.\nContinue running?"};
+const TextPair kPortSet{"Выбран порт %1", "%1 is set"};
+const TextPair kUsbSet{"Выбран USB-порт", "USB-port is set"};
+
+QString Text(const TextPair& pair) {
+    return QString::fromUtf8(pair());
+}
+QString Text(const TextPair& pair, const QString& arg) {
+    return Text(pair).arg(arg);
+}
+
+QString DeviceName(int number) {
+    return QString::fromStdString(PortDeviceName(number));
+}
+
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// A message box modal for the whole program, with the application title as caption.
+int Box(QWidget* owner, QMessageBox::Icon icon, const QString& text,
+        QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, owner->windowTitle(), text, buttons, owner);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setDefaultButton(defaultButton);
+    return box.exec();
+}
+
+void WarningBox(QWidget* owner, const QString& text) {
+    Box(owner, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+// The port question; Abort ends the program at once with exit code 1. True means Retry.
+bool AskRetry(TForm1* form, const QString& status, const QString& question) {
+    form->SetStatusBarGeneral(status);
+    const int answer =
+        Box(form, QMessageBox::Question, question,
+            QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Retry);
+    if (answer == QMessageBox::Abort) std::_Exit(1);
+    return answer == QMessageBox::Retry;
+}
+
+} // namespace
+
+// The read-out's surroundings in the window: pumping events, the stop command, the reports.
+class WindowReadoutHost final : public RealTimeHost {
+public:
+    explicit WindowReadoutHost(TForm1* form) : form_(form) {}
+    void Pump() override { QCoreApplication::processEvents(); }
+    bool StopRequested() override { return form_->stopRead_; }
+    void Identified(const uint8_t* id) override {
+        std::memcpy(DeviceIdText, id, 6);
+        const std::string text = IdentificationText(id);
+        QStringDecoder cp1251("windows-1251");
+        form_->SetStatusBarGeneral(cp1251(QByteArray(text.data(), qsizetype(text.size()))));
+    }
+    void CountKnown(int, int toRead) override { form_->ProgressBar1()->setMaximum(toRead); }
+    void RecordProgress(int stored) override { form_->ProgressBar1()->setValue(stored); }
+    void RecordStored(int stored) override {
+        form_->SetStatusBarGeneral(Text(kRecordsRead) + QString::number(stored));
+    }
+    void WriteFailed() override {
+        form_->SetStatusBarGeneral(Text(kWriteFailed));
+        WarningBox(form_, Text(kWriteFailed));
+    }
+    void WaitMs(int ms) {
+        const int64_t start = NowUs();
+        while (NowUs() - start < ms * 1000LL)
+            Idle(ms * 1000LL - (NowUs() - start));
+    }
+
+private:
+    TForm1* form_;
+};
+
+bool TForm1::ApplyStoredCommSettings(TComm& comm) {
+    comm.SetDeviceName("Com1");
+    comm.SetReadBufSize(40960);
+    comm.SetWriteBufSize(32);
+    comm.SetMonitorEvents(SetOf(evRxChar) | SetOf(evTxEmpty));
+    comm.SetBaudRate(br19200);
+    comm.SetStopBits(sb20);
+    comm.SetFlowControl(fcNone);
+    return true;
+}
+
+void TForm1::AReadExecute() {
+    SetStatusBarGeneral(Text(kReading));
+    if (AUSB->isChecked()) {
+        UsbReadHandOff();
+        return;
+    }
+    if (ReadBusy) return;
+    ReadBusy = true;
+    if (!Comm1.Enabled()) {
+        SetStatusBarGeneral(Text(kPortError));
+        WarningBox(this, Text(kPortErrorBox));
+        ReadBusy = false;
+        return;
+    }
+    SetSerialReadoutRunning(true);
+    ProgressBar1()->setRange(0, 1000);
+    ProgressBar1()->setValue(0);
+
+    // The records are staged and reach the archive and the table only when the read-out ends,
+    // so a stopped read-out leaves both as they were.
+    static SerialPayload staging[ArchiveCapacity];
+    WindowReadoutHost host(this);
+    CommLine line(Comm1);
+    const ReadoutResult result = RunSerialReadout(line, host, staging, ArchiveCapacity);
+    switch (result.outcome) {
+    case ReadoutOutcome::Stopped:
+        SetStatusBarGeneral(Text(kStopped));
+        break;
+    case ReadoutOutcome::NoRecords:
+        SetGPSMode(false);
+        ClearTable();
+        ProgressBar1()->setValue(0);
+        SetStatusBarGeneral(Text(kNoRecords));
+        host.WaitMs(500);
+        break;
+    case ReadoutOutcome::Done:
+        SetGPSMode(false);
+        ClearTable();
+        for (int i = 0; i < result.stored; ++i)
+            PlaceSerialRecord(MeasurementArchive[i], staging[i]);
+        RecordCount = result.stored;
+        ProgressBar1()->setValue(ProgressBar1()->maximum());
+        FillDataTable(1);
+        break;
+    }
+    SetSerialReadoutRunning(false);
+    ReadBusy = false;
+    if (result.outcome == ReadoutOutcome::Done && result.announced > ArchiveCapacity) {
+        const QString text = Text(kTooMany).arg(result.announced).arg(ArchiveCapacity);
+        SetStatusBarGeneral(text);
+        WarningBox(this, text);
+    }
+}
+
+// While a serial read-out runs, the stop command is offered and the commands that would touch
+// the archive or the port under it are disabled.
+void TForm1::SetSerialReadoutRunning(bool running) {
+    if (!AStopRead) {
+        AStopRead = new QAction(this);
+        AStopRead->setObjectName("AStopRead");
+        AStopRead->setShortcut(Qt::Key_Escape);
+        AStopRead->setShortcutContext(Qt::WindowShortcut);
+        addAction(AStopRead);
+        itmDevice->addAction(AStopRead);
+        connect(AStopRead, &QAction::triggered, this, [this] { stopRead_ = true; });
+        btnStopRead_ = new QToolButton(statusBar());
+        btnStopRead_->setObjectName("btnStopRead");
+        btnStopRead_->setDefaultAction(AStopRead);
+        btnStopRead_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        statusBar()->addPermanentWidget(btnStopRead_);
+    }
+    stopRead_ = false;
+    AStopRead->setText(Text(kStopCommand));
+    AStopRead->setVisible(running);
+    btnStopRead_->setVisible(running);
+    SetArchiveBusy(running);
+    AUSB->setEnabled(!running);
+    for (QAction* a : ACOM)
+        a->setEnabled(!running);
+}
+
+void TForm1::ACOM1Execute(QAction* sender) {
+    SelectPort(sender ? sender->data().toInt() : 0);
+}
+
+void TForm1::FillPortMenu() {
+    for (int k = 0; k < MaxListedPorts; ++k) {
+        QAction* action = ACOM[k];
+        if (k >= PortCount) {
+            action->setVisible(false);
+            continue;
+        }
+        action->setVisible(true);
+        action->setData(PortNumbers[k]);
+        action->setText(QString::fromStdString(PortDisplayName(PortNumbers[k])).replace("&", "&&"));
+    }
+}
+
+void TForm1::ConnectPort(int number) {
+    const QString name = DeviceName(number);
+    for (;;) {
+        PortCount = EnumerateSerialPorts(PortNumbers);
+        AUSB->setChecked(number == 0);
+        FillPortMenu();
+        bool offered = number == 0;
+        for (int k = 0; k < PortCount; ++k) {
+            if (PortNumbers[k] != number) continue;
+            ACOM[k]->setChecked(true);
+            offered = true;
+        }
+        if (offered) break;
+        if (!AskRetry(this, Text(kNoPortStatus, name), Text(kNoPortAsk, name))) return;
+    }
+    if (number == 0) return;
+    for (;;) {
+        ClosePort();
+        Comm1.SetDeviceName(PortDevicePath(number));
+        Comm1.SetBaudRate(br115200);
+        if (!Comm1.Enabled()) Comm1.Open();
+        if (Comm1.Enabled()) break;
+        if (!AskRetry(this, Text(kBusyStatus, name), Text(kBusyAsk, name))) return;
+    }
+    while (!CheckInstrumentLines(Comm1, SleepMs)) {
+        if (!AskRetry(this, Text(kAbsentStatus, name), Text(kAbsentAsk, name))) return;
+    }
+}
+
+void TForm1::ClosePort() {
+    if (Comm1.Enabled()) Comm1.Close();
+}
+
+// What the framework's default handler shows for an error of the port component; the port is
+// left closed.
+void TForm1::ShowPortError(const std::exception& error) {
+    ClosePort();
+    const QString text = QString::fromUtf8(error.what());
+    SetStatusBarGeneral(text);
+    Box(this, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void TForm1::SelectPort(int number) {
+    if (number != 0) {
+        SetStatusBarGeneral(Text(kPortSet, QString::fromStdString(PortDisplayName(number))));
+        ClosePort();
+        try {
+            ConnectPort(number);
+        } catch (const std::exception& error) {
+            ShowPortError(error);
+        }
+        IniWrite("Config", "COMPortNumber", std::to_string(number));
+        AUSB->setChecked(false);
+        for (QAction* a : ACOM)
+            a->setChecked(a->isVisible() && a->data().toInt() == number);
+        return;
+    }
+    SetStatusBarGeneral(Text(kUsbSet));
+    ClosePort();
+    IniWrite("Config", "COMPortNumber", "USB");
+    Comm1.SetDeviceName("USB");
+    SelectUsb();
+    AUSB->setChecked(true);
+    for (QAction* a : ACOM)
+        a->setChecked(false);
+}
+
+void TForm1::StartupPortSelection() {
+    PortCount = EnumerateSerialPorts(PortNumbers);
+    FillPortMenu();
+    const std::string stored = IniRead("Config", "COMPortNumber", std::nullopt);
+    if (stored.empty()) IniWrite("Config", "COMPortNumber", "1");
+    if (!stored.empty() && stored[0] == 'U') {
+        ConnectPort(0);
+        StartUsbWorker();
+        return;
+    }
+    int number = ParseInt(stored).value_or(1);
+    if (number < 1 || number > MaxPortNumber) {
+        number = 1;
+        IniWrite("Config", "COMPortNumber", "1");
+    }
+    try {
+        ConnectPort(number);
+    } catch (const std::exception& error) {
+        // Start-up goes on with the port closed; the error is shown once the window is up.
+        ClosePort();
+        const QString text = QString::fromUtf8(error.what());
+        SetStatusBarGeneral(text);
+        QTimer::singleShot(0, this, [this, text] {
+            Box(this, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+        });
+    }
+}
 
 } // namespace vyz

@@ -1,0 +1,209 @@
+#include "link/serial_readout.h"
+
+#include "link/comm.h"
+#include "link/frame_checksum.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace vyz {
+
+bool ReadBusy = false;
+
+bool CommLine::Enabled() {
+    return comm_.Enabled();
+}
+int CommLine::Write(const uint8_t* data, int count) {
+    return comm_.Write(data, count);
+}
+int CommLine::Read(uint8_t* data, int count) {
+    return comm_.Read(data, count);
+}
+int CommLine::InQueCount() {
+    return comm_.InQueCount();
+}
+int CommLine::OutQueCount() {
+    return comm_.OutQueCount();
+}
+void CommLine::PurgeIn() {
+    comm_.PurgeIn();
+}
+
+int64_t RealTimeHost::NowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void RealTimeHost::Idle(int64_t maxUs) {
+    Pump();
+    // Short rests keep the reply latency well under a byte time on the line without spinning.
+    constexpr int64_t kRestUs = 200;
+    if (maxUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(std::min(maxUs, kRestUs)));
+}
+
+std::array<uint8_t, RecordRequestSize> RecordRequest(uint16_t index) {
+    std::array<uint8_t, RecordRequestSize> r{cmdRecords[0],
+                                             cmdRecords[1],
+                                             static_cast<uint8_t>(index & 0xFF),
+                                             static_cast<uint8_t>(index >> 8),
+                                             0,
+                                             0};
+    const uint16_t sum = FrameChecksum(r.data(), 4);
+    r[4] = static_cast<uint8_t>(sum & 0xFF);
+    r[5] = static_cast<uint8_t>(sum >> 8);
+    return r;
+}
+
+void PlaceSerialRecord(ArchiveRecord& slot, const SerialPayload& payload) {
+    auto* bytes = reinterpret_cast<uint8_t*>(&slot);
+    std::memcpy(bytes, payload.data(), 22);
+    std::memcpy(bytes + offsetof(ArchiveRecord, TailWord), payload.data() + 22, 2);
+}
+
+std::string IdentificationText(const uint8_t* id) {
+    const auto c = [id](int i) { return static_cast<char>(id[i]); };
+    return std::string{c(0), c(1), '.', c(2), c(3), '.', '2', '0', c(4), c(5)};
+}
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+// Reply waits: a little over 150 ms for the identification (8 bytes) and the count (4 bytes);
+// a record reply is given up after 150 ms without a new byte.
+constexpr int64_t kIdentityWaitUs = 150694;
+constexpr int64_t kCountWaitUs = 150260;
+constexpr int64_t kCountReadUs = 1000000; // the port's read time-out, for a count reply begun
+constexpr int64_t kRecordSilenceUs = 150000;
+constexpr int64_t kSettleUs = 5000; // after the request has left, before the reply
+constexpr int64_t kDrainPauseUs = 6000;
+constexpr int64_t kTransmitBoundUs = 1000000;
+
+class Exchange {
+public:
+    Exchange(SerialLine& line, ReadoutHost& host) : line_(line), host_(host) {}
+
+    // Waits `us` keeping the window responsive; false when the operator stopped the read-out.
+    bool WaitUs(int64_t us) {
+        const int64_t start = host_.NowUs();
+        for (;;) {
+            if (host_.StopRequested()) return false;
+            const int64_t left = us - (host_.NowUs() - start);
+            if (left <= 0) return true;
+            host_.Idle(left);
+        }
+    }
+
+    // Discards whatever is waiting, until the line is quiet.
+    bool DrainInput() {
+        while (line_.InQueCount() > 0) {
+            line_.PurgeIn();
+            if (!WaitUs(kDrainPauseUs)) return false;
+        }
+        return !host_.StopRequested();
+    }
+
+    bool SendCommand(const uint8_t* bytes, int length) {
+        if (!DrainInput()) return false;
+        if (line_.Write(bytes, length) != length) host_.WriteFailed();
+        // The request leaves at line speed (a fraction of a millisecond); bounded all the same.
+        const int64_t start = host_.NowUs();
+        while (line_.OutQueCount() > 0 && host_.NowUs() - start < kTransmitBoundUs) {
+        }
+        if (!WaitUs(kSettleUs)) return false;
+        line_.PurgeIn(); // nothing the instrument sends this early belongs to the reply
+        return true;
+    }
+
+    // Waits until `count` bytes are waiting or `us` has passed; false when stopped.
+    bool WaitForBytes(int count, int64_t us) {
+        const int64_t start = host_.NowUs();
+        while (line_.InQueCount() < count && host_.NowUs() - start < us) {
+            if (host_.StopRequested()) return false;
+            host_.Idle(us);
+        }
+        return !host_.StopRequested();
+    }
+
+    // A reply of `size` bytes whose checksum (continued from `sum` over the first size - 2
+    // bytes) matches its last two bytes.
+    bool TakeReply(uint8_t* reply, int size, uint16_t sum) {
+        if (line_.InQueCount() < size) return false;
+        if (line_.Read(reply, size) != size) return false;
+        return FrameChecksum(reply, static_cast<size_t>(size - 2), sum) == Le16(reply + size - 2);
+    }
+
+    SerialLine& line_;
+    ReadoutHost& host_;
+};
+
+} // namespace
+
+ReadoutResult RunSerialReadout(SerialLine& line, ReadoutHost& host, SerialPayload* staging,
+                               int capacity) {
+    Exchange x(line, host);
+    ReadoutResult result;
+    uint8_t reply[RecordReplySize];
+
+    // Identification: six bytes, checksummed together with the request.
+    for (;;) {
+        if (!x.SendCommand(cmdIdentity, 2)) return result;
+        if (!x.WaitForBytes(IdentityReplySize, kIdentityWaitUs)) return result;
+        if (x.TakeReply(reply, IdentityReplySize, FrameChecksum(cmdIdentity, 2))) break;
+    }
+    host.Identified(reply);
+
+    // Record count. A reply that has begun gets the port's read time-out to complete.
+    for (;;) {
+        if (!x.SendCommand(cmdArchiveState, 2)) return result;
+        if (!x.WaitForBytes(CountReplySize, kCountWaitUs)) return result;
+        if (line.InQueCount() > 0 && !x.WaitForBytes(CountReplySize, kCountReadUs)) return result;
+        if (x.TakeReply(reply, CountReplySize, FrameChecksum(cmdArchiveState, 2))) break;
+    }
+    result.announced = Le16(reply);
+    if (result.announced == 0) {
+        result.outcome = ReadoutOutcome::NoRecords;
+        return result;
+    }
+    const int toRead = std::min(result.announced, capacity);
+    host.CountKnown(result.announced, toRead);
+
+    // Records, one request each; the instrument names the next index in every reply.
+    uint16_t next = NoMoreRecords;
+    while (result.stored < toRead) {
+        host.RecordProgress(result.stored);
+        const auto request = RecordRequest(next);
+        if (!x.SendCommand(request.data(), RecordRequestSize)) return result;
+        int64_t start = host.NowUs();
+        int lastSeen = 0;
+        bool silent = false;
+        for (;;) {
+            const int waiting = line.InQueCount();
+            if (waiting >= RecordReplySize) break;
+            if (host.StopRequested()) return result;
+            host.Idle(kRecordSilenceUs);
+            if (waiting == lastSeen && host.NowUs() - start > kRecordSilenceUs) {
+                silent = true; // 150 ms without a new byte: ask again
+                break;
+            }
+            if (waiting != lastSeen) {
+                lastSeen = waiting;
+                start = host.NowUs();
+            }
+        }
+        if (silent || !x.TakeReply(reply, RecordReplySize, FrameChecksumStart)) continue;
+        std::memcpy(staging[result.stored].data(), reply, SerialPayloadSize);
+        ++result.stored;
+        next = Le16(reply + 24);
+        host.RecordStored(result.stored);
+        if (next == NoMoreRecords) break;
+    }
+    result.outcome = ReadoutOutcome::Done;
+    return result;
+}
+
+} // namespace vyz
