@@ -533,9 +533,7 @@ void TForm1::FormResize() {
 void TForm1::SetArchiveBusy(bool busy) {
     archiveBusy_ = std::max(archiveBusy_ + (busy ? 1 : -1), 0);
     const bool enabled = archiveBusy_ == 0;
-    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead, AUSB})
-        a->setEnabled(enabled);
-    for (QAction* a : ACOM)
+    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead})
         a->setEnabled(enabled);
 }
 
