@@ -14,9 +14,7 @@ extern std::atomic<int8_t> LangIndex;
 struct TextPair {
     const char* ru;
     const char* en;
-    const char* operator()() const {
-        return LangIndex.load(std::memory_order_relaxed) == 0 ? ru : en;
-    }
+    const char* operator()() const { return LangIndex.load(std::memory_order_relaxed) == 0 ? ru : en; }
     const char* in(int lang) const { return lang == 0 ? ru : en; }
 };
 
