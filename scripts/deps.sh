@@ -8,7 +8,7 @@ build_pkgs=(build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libusb-dev libusb-0.1-4 libxlsxwriter-dev libzip-dev
     fonts-liberation fonts-liberation2 fonts-dejavu-core)
-test_pkgs=(xvfb xauth xclip x11-utils poppler-utils libbenchmark-dev
+test_pkgs=(xvfb xauth xclip x11-utils xdotool libx11-dev poppler-utils libbenchmark-dev
     libreoffice-calc libreoffice-writer
     desktop-file-utils appstream imagemagick
     clang-14 libclang-rt-14-dev)

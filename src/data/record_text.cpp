@@ -1,5 +1,6 @@
 #include "data/record_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +51,10 @@ std::string FormatPicture(double value, const char* picture) {
 
     // The value's 15 significant digits: d[0..14] with the point after `pointPos` digits.
     char sci[32];
-    std::snprintf(sci, sizeof sci, "%.14e", std::fabs(value));
+    const auto end = std::to_chars(sci, sci + sizeof sci - 1, std::fabs(value),
+                                   std::chars_format::scientific, 14)
+                         .ptr;
+    *end = '\0';
     char digits[16];
     int n = 0;
     for (const char* p = sci; *p && *p != 'e'; ++p)

@@ -320,6 +320,7 @@ void TForm1::FormCreate() {
     const QRect bounds = ReadStoredGeometry(screenSize, minimumSize());
     resize(bounds.size());
     move(bounds.topLeft());
+    normalFrame_ = bounds;
     const bool maximized = ReadStoredMaximized();
 
     SetGPSMode(ReadStoredGPSMode()); // 10
@@ -532,9 +533,7 @@ void TForm1::FormResize() {
 void TForm1::SetArchiveBusy(bool busy) {
     archiveBusy_ = std::max(archiveBusy_ + (busy ? 1 : -1), 0);
     const bool enabled = archiveBusy_ == 0;
-    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead, AUSB})
-        a->setEnabled(enabled);
-    for (QAction* a : ACOM)
+    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead})
         a->setEnabled(enabled);
 }
 
@@ -604,10 +603,9 @@ void TForm1::AExitExecute() {
     // the process ends right after).
     const bool maximized = isMaximized();
     IniWrite("FormMain", "Maximized", maximized ? "1" : "0");
-    const QPoint decoration = geometry().topLeft() - frameGeometry().topLeft();
-    const QRect normal = maximized && normalGeometry().isValid() ? normalGeometry() : geometry();
-    IniWrite("FormMain", "Left", std::to_string(normal.left() - decoration.x()));
-    IniWrite("FormMain", "Top", std::to_string(normal.top() - decoration.y()));
+    const QRect normal = maximized ? normalFrame_ : QRect(pos(), size());
+    IniWrite("FormMain", "Left", std::to_string(normal.left()));
+    IniWrite("FormMain", "Top", std::to_string(normal.top()));
     IniWrite("FormMain", "Width", std::to_string(normal.width()));
     IniWrite("FormMain", "Height", std::to_string(normal.height()));
     if (frmStatus_) IniWrite("frmStatus", "Height", std::to_string(frmStatus_->height())); // 6
@@ -626,14 +624,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // --- window events ---------------------------------------------------------------------------
 
+// The normal bounds are remembered as they change, so that leaving the program while maximised
+// stores them rather than the screen-filling ones.
 void TForm1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    if (windowState() == Qt::WindowNoState && isVisible()) normalFrame_ = QRect(pos(), size());
     FormResize();
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     const QPoint now = frameGeometry().topLeft();
+    if (windowState() == Qt::WindowNoState && isVisible()) normalFrame_ = QRect(now, size());
     if (now != lastFramePos_) {
         const QPoint before = lastFramePos_;
         lastFramePos_ = now;

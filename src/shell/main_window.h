@@ -160,6 +160,7 @@ private:
     bool exiting_ = false;
     QString helpFileName_;
     QPoint lastFramePos_;
+    QRect normalFrame_; // outer position and size in the normal (not maximised) state
     QPoint lastMouseMovePos_{-1, -1};
 
     // --- menus (captions from the language tables; the items are the actions themselves) ---

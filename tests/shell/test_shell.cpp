@@ -663,7 +663,7 @@ void TestShell::archiveBusyNests() {
     window.SetArchiveBusy(false);
     QVERIFY(!window.ARead->isEnabled());
     QVERIFY(!window.ASave->isEnabled());
-    QVERIFY(!window.ACOM[3]->isEnabled());
+    QVERIFY(!window.APrint->isEnabled());
     QVERIFY(window.AHelp->isEnabled());
     window.SetArchiveBusy(false);
     QVERIFY(window.ARead->isEnabled());

@@ -1,0 +1,184 @@
+// The real program binary, copied into a temporary folder (where it keeps its settings file),
+// started under a real X server: the first start with the language chooser, a start from stored
+// settings with their repairs, and the exit sequence by the window's close request and by
+// SIGTERM, each ending with exit code 0 and the settings written.
+#include "platform/ini_file.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <X11/Xlib.h>
+
+namespace {
+
+QString iniValue(const QString& file, const char* section, const char* key) {
+    return QString::fromStdString(vyz::GetPrivateProfileString(
+        section, key, std::string("<missing>"), 64, file.toStdString()));
+}
+
+// Runs xdotool and returns its output; gives up after `ms`.
+QString xdotool(const QStringList& args, int ms = 5000) {
+    QProcess p;
+    p.start("xdotool", args);
+    if (!p.waitForFinished(ms)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The id of the visible window whose title matches `pattern`, or 0 after `ms`.
+unsigned long waitForWindow(const QString& pattern, int ms = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        const QString out = xdotool({"search", "--onlyvisible", "--name", pattern});
+        if (!out.isEmpty()) return out.split('\n').first().toULong();
+        QTest::qWait(100);
+    }
+    return 0;
+}
+
+// What a window manager sends when the operator clicks the close box.
+void requestClose(unsigned long window) {
+    Display* display = XOpenDisplay(nullptr);
+    QVERIFY(display);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    XCloseDisplay(display);
+}
+
+class Installation {
+public:
+    Installation() {
+        program_ = dir_.filePath("vyz");
+        QVERIFY(QFile::copy(VYZ_BINARY_DIR "/bin/vyz", program_));
+        QFile::setPermissions(program_, QFile::permissions(program_) | QFile::ExeOwner);
+    }
+    QString ini() const { return dir_.filePath("Vyz.ini"); }
+    void writeIni(const QByteArray& content) {
+        QFile f(ini());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    void start(QProcess& process, const QString& platform = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!platform.isEmpty()) env.insert("QT_QPA_PLATFORM", platform);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(program_, {});
+        QVERIFY(process.waitForStarted());
+    }
+    QString value(const char* section, const char* key) const {
+        return iniValue(ini(), section, key);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString program_;
+};
+
+void expectCleanExit(QProcess& process) {
+    QVERIFY2(process.waitForFinished(15000), "the program did not end");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+}
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartAsksForTheLanguage();
+    void storedSettingsAreRepairedAndWrittenOnSigterm();
+    void exitWhileMaximisedWritesNormalBounds();
+};
+
+void TestProgram::firstStartAsksForTheLanguage() {
+    Installation inst;
+    QProcess process;
+    inst.start(process);
+    const unsigned long chooser = waitForWindow("^Язык \\(Language\\)$");
+    QVERIFY2(chooser, "the language chooser did not appear");
+    // The chooser comes before the main window.
+    QCOMPARE(xdotool({"search", "--onlyvisible", "--name", "^VYZ\\. "}), QString());
+    xdotool({"windowfocus", "--sync", QString::number(chooser)});
+    xdotool({"key", "--clearmodifiers", "Tab", "space"}); // "English"
+    const unsigned long main = waitForWindow("^VYZ\\. Pavement quality tester$");
+    QVERIFY2(main, "the English main window did not appear");
+    QCOMPARE(inst.value("Config", "LangId"), QString("Eng"));
+    requestClose(main);
+    expectCleanExit(process);
+    QCOMPARE(inst.value("Config", "LangId"), QString("Eng"));
+    QCOMPARE(inst.value("Config", "Uses"), QString("1"));
+    QCOMPARE(inst.value("Config", "GPSMode"), QString("Y"));
+    QCOMPARE(inst.value("FormMain", "Maximized"), QString("0"));
+    QCOMPARE(inst.value("FormMain", "Left"), QString("0"));
+    QCOMPARE(inst.value("FormMain", "Top"), QString("0"));
+    QCOMPARE(inst.value("FormMain", "Width"), QString("454"));
+    QCOMPARE(inst.value("FormMain", "Height"), QString("307"));
+    QCOMPARE(inst.value("frmStatus", "Height"), QString("400"));
+}
+
+void TestProgram::storedSettingsAreRepairedAndWrittenOnSigterm() {
+    // The X server's screen is 1280 x 1024.
+    Installation inst;
+    inst.writeIni("[Config]\nLangId=Rus\nUses=abc\nGPSMode=y\nCOMPortNumber=USB\n"
+                  "[FormMain]\nWidth=10000\nLeft=-5\nHeight=500\nTop=100\nMaximized=0\n"
+                  "[frmStatus]\nHeight=5000\n");
+    QProcess process;
+    inst.start(process);
+    QVERIFY2(waitForWindow("^VYZ\\. Плотномер асфальта$"),
+             "the Russian main window did not appear");
+    QCOMPARE(xdotool({"search", "--onlyvisible", "--name", "Language"}), QString());
+    process.terminate(); // SIGTERM, as at the end of a session
+    expectCleanExit(process);
+    QCOMPARE(inst.value("Config", "LangId"), QString("Rus"));
+    QCOMPARE(inst.value("Config", "Uses"), QString("1"));
+    QCOMPARE(inst.value("Config", "GPSMode"), QString("N"));
+    QCOMPARE(inst.value("Config", "COMPortNumber"), QString("USB"));
+    QCOMPARE(inst.value("FormMain", "Width"), QString("1280"));
+    QCOMPARE(inst.value("FormMain", "Left"), QString("0"));
+    QCOMPARE(inst.value("FormMain", "Height"), QString("500"));
+    QCOMPARE(inst.value("FormMain", "Top"), QString("100"));
+    QCOMPARE(inst.value("FormMain", "Maximized"), QString("0"));
+    QCOMPARE(inst.value("frmStatus", "Height"), QString("1024"));
+}
+
+// Qt's offscreen platform maximises to the whole screen, so the bounds written show whether the
+// normal ones were kept.
+void TestProgram::exitWhileMaximisedWritesNormalBounds() {
+    Installation inst;
+    inst.writeIni("[Config]\nLangId=Eng\nUses=7\nCOMPortNumber=USB\n"
+                  "[FormMain]\nWidth=600\nLeft=10\nHeight=400\nTop=20\nMaximized=1\n");
+    QProcess process;
+    inst.start(process, "offscreen");
+    // The start counter is written early in the start-up; give the rest of it time to finish.
+    QElapsedTimer timer;
+    timer.start();
+    while (inst.value("Config", "Uses") != "8" && timer.elapsed() < 20000)
+        QTest::qWait(50);
+    QCOMPARE(inst.value("Config", "Uses"), QString("8"));
+    QTest::qWait(1500);
+    process.terminate();
+    expectCleanExit(process);
+    QCOMPARE(inst.value("FormMain", "Maximized"), QString("1"));
+    QCOMPARE(inst.value("FormMain", "Left"), QString("10"));
+    QCOMPARE(inst.value("FormMain", "Top"), QString("20"));
+    QCOMPARE(inst.value("FormMain", "Width"), QString("600"));
+    QCOMPARE(inst.value("FormMain", "Height"), QString("400"));
+}
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "test_program.moc"
