@@ -13,8 +13,12 @@ if [ -z "$cxx" ]; then
 fi
 cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
 cmake --build build/fuzz -j"$(nproc)"
-mkdir -p build/fuzz/corpus/measurement_file build/fuzz/artifacts
+corpus=build/fuzz/corpus/measurement_file
+mkdir -p "$corpus" build/fuzz/artifacts
+# Files one record beyond a full archive, so the capacity limit is reached from the first run.
+{ printf 'GLONASS/GPS\0\0\0\0\0'; head -c $((2678 * 32)) /dev/zero; } >"$corpus/seed-full-gps"
+head -c $((2678 * 24)) /dev/zero | tr '\0' '\1' >"$corpus/seed-full-plain"
 # Long enough for a file beyond a full archive (16 + 2677 x 32 bytes).
 build/fuzz/fuzz_measurement_file -max_total_time="$seconds" -max_len=90000 \
     -dict=fuzz/measurement_file.dict -artifact_prefix=build/fuzz/artifacts/ \
-    -print_final_stats=1 build/fuzz/corpus/measurement_file fuzz/seeds
+    -print_final_stats=1 "$corpus" fuzz/seeds

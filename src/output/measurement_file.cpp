@@ -73,26 +73,21 @@ int ReadMeasurementFileBytes(const std::string& path, std::vector<uint8_t>& byte
     return error;
 }
 
-std::vector<std::span<const uint8_t>> SavePieces(const ArchiveRecord* records, int count,
-                                                 bool coordinates) {
-    std::vector<std::span<const uint8_t>> pieces;
+std::vector<uint8_t> SerializeArchive(const ArchiveRecord* records, int count, bool coordinates) {
     count = std::clamp(count, 0, ArchiveCapacity);
     const auto* base = reinterpret_cast<const uint8_t*>(records);
-    if (coordinates) {
-        pieces.emplace_back(CoordinatesMarker, MarkerSize);
-        pieces.emplace_back(base, size_t(count) * sizeof(ArchiveRecord));
-    } else {
-        pieces.reserve(size_t(count));
-        for (int i = 0; i < count; ++i)
-            pieces.emplace_back(base + size_t(i) * sizeof(ArchiveRecord), PlainRecordSize);
-    }
-    return pieces;
-}
-
-std::vector<uint8_t> SerializeArchive(const ArchiveRecord* records, int count, bool coordinates) {
     std::vector<uint8_t> out;
-    for (const auto& piece : SavePieces(records, count, coordinates))
-        out.insert(out.end(), piece.begin(), piece.end());
+    if (coordinates) {
+        out.reserve(MarkerSize + size_t(count) * sizeof(ArchiveRecord));
+        out.insert(out.end(), CoordinatesMarker, CoordinatesMarker + MarkerSize);
+        out.insert(out.end(), base, base + size_t(count) * sizeof(ArchiveRecord));
+    } else {
+        out.reserve(size_t(count) * PlainRecordSize);
+        for (int i = 0; i < count; ++i) {
+            const uint8_t* record = base + size_t(i) * sizeof(ArchiveRecord);
+            out.insert(out.end(), record, record + PlainRecordSize);
+        }
+    }
     return out;
 }
 

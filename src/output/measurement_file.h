@@ -56,12 +56,8 @@ int ReadRecords(std::span<const uint8_t> bytes, const FileLayout& layout, Archiv
 // else that is not a regular file, EIO ...). Never blocks on a pipe or a device.
 int ReadMeasurementFileBytes(const std::string& path, std::vector<uint8_t>& bytes);
 
-// The pieces a save writes, in order: for a coordinates file the marker, then all records in one
-// piece; for a plain file one 24-byte piece per record. The pieces point into `records` and the
-// marker.
-std::vector<std::span<const uint8_t>> SavePieces(const ArchiveRecord* records, int count,
-                                                 bool coordinates);
-// The whole content of a file of `count` records: the pieces joined.
+// The whole content of a file of `count` records: for a coordinates file the marker and the
+// whole records, for a plain file bytes 0..23 of each record.
 std::vector<uint8_t> SerializeArchive(const ArchiveRecord* records, int count, bool coordinates);
 
 // The name a save uses: `name` unchanged when the extension of its last path component (from its

@@ -101,22 +101,16 @@ bool retryWrite(TForm1& form) {
                QMessageBox::Retry) == QMessageBox::Retry;
 }
 
-// Writes the archive into `file` and puts it in place. Retry writes the failed piece again (or,
-// when the content could not be put on disk at the end, the whole file); Abort and Ignore end the
-// command. An existing file is replaced only when every piece was written, so it is never lost
-// to a failed save, and a save that failed never reports success.
+// Writes the archive into `file` and puts it in place. The content goes out in one write (the
+// marker included), so a full disk asks once, not once per record. Retry writes the whole file
+// again; Abort and Ignore end the command. An existing file is replaced only when every byte was
+// written, so it is never lost to a failed save, and a failed save never reports success.
 void writeArchive(TForm1& form, StagedFile& file) {
     const int count = RecordCount;
-    // A copy, so that the file holds one consistent state of the archive.
-    std::vector<ArchiveRecord> records(MeasurementArchive, MeasurementArchive + count);
-    const auto pieces = SavePieces(records.data(), count, GPSModeFlag);
-    size_t next = 0;
-    for (;;) {
-        while (next < pieces.size() && file.Write(pieces[next]))
-            ++next;
-        if (next == pieces.size() && file.Commit()) break;
+    const std::vector<uint8_t> content = SerializeArchive(MeasurementArchive, count, GPSModeFlag);
+    while (!file.Write(content) || !file.Commit()) {
         if (!retryWrite(form)) return;
-        if (next == pieces.size()) next = 0; // the commit failed: write everything again
+        file.Discard();
     }
     form.SetStatusBarGeneral(text(RecordsSaved) + QString::number(count));
 }
