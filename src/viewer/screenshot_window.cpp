@@ -39,8 +39,8 @@ QColor ToQColor(uint32_t value) {
     return QColor(c.r, c.g, c.b);
 }
 
-uint32_t ToColorValue(const QColor& c) {
-    return ColorValueFromRgb({uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())});
+Rgb ToRgb(const QColor& c) {
+    return {uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())};
 }
 
 uint32_t ReadColour(const char* key, uint32_t defaultValue, uint32_t badValue) {
@@ -222,11 +222,8 @@ void TfrmScreenshot::BtnGetPictureClick() {
 
 void TfrmScreenshot::RenderMono() {
     UnpackMono(image_->buffer.data(), pixelMap_);
-    const QColor ink = penColorDialog_->currentColor();
-    const QColor background = backgroundColorDialog_->currentColor();
-    Publish(RenderMonoPicture(
-        pixelMap_, {uint8_t(ink.red()), uint8_t(ink.green()), uint8_t(ink.blue())},
-        {uint8_t(background.red()), uint8_t(background.green()), uint8_t(background.blue())}));
+    Publish(RenderMonoPicture(pixelMap_, ToRgb(penColorDialog_->currentColor()),
+                              ToRgb(backgroundColorDialog_->currentColor())));
 }
 
 void TfrmScreenshot::RenderColour() {
@@ -261,7 +258,7 @@ void TfrmScreenshot::RunColourDialog(QColorDialog* dialog, const char* key) {
     else
         dialog->setCurrentColor(before);
     RenderMono();
-    IniWrite(Section, key, std::to_string(ToColorValue(dialog->currentColor())));
+    IniWrite(Section, key, std::to_string(ColorValueFromRgb(ToRgb(dialog->currentColor()))));
 }
 
 void TfrmScreenshot::BtnPenColorClick() {

@@ -150,6 +150,11 @@ private slots:
         QCOMPARE(ClipboardSeenByAnotherProgram(), ToQImage(expected));
         QVERIFY(errors_.isEmpty());
         QCOMPARE(worker_->served(), 1);
+        // A monochrome image after it brings the colour buttons back.
+        worker_->setReply({ScreenMonoSize, MonoImage()});
+        viewer->BtnGetPictureClick();
+        QVERIFY(viewer->findChild<QPushButton*>("BtnPenColor")->isVisible());
+        QVERIFY(viewer->findChild<QPushButton*>("BtnBackgroundColor")->isVisible());
     }
 
     void monoImageWithDefaultColours() {
@@ -341,6 +346,14 @@ private slots:
         auto* viewer = new TfrmScreenshot(Host());
         QCOMPARE(viewer->pos(), expected);
         QCOMPARE(viewer->windowTitle(), QString::fromUtf8("Экран прибора"));
+    }
+
+    void activationKeepsTheWindowOnTheScreen() {
+        auto* viewer = new TfrmScreenshot(Host());
+        viewer->move(-50, -40);
+        viewer->show();
+        viewer->activateWindow();
+        QTRY_COMPARE(viewer->pos(), QPoint(0, 0));
     }
 
     void closingStoresThePosition() {
