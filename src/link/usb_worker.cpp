@@ -216,8 +216,15 @@ void USBThread::idleStep() {
     }
 }
 
+void USBThread::setArchiveBusy(bool busy) {
+    if (busy == archiveBusy_) return;
+    archiveBusy_ = busy;
+    host_.SetArchiveBusy(busy);
+}
+
 void USBThread::openForArchiveStep() {
     if (usb_.FindDevice() != 0) return; // searched again next pass
+    setArchiveBusy(true);
     UsbState = usReadIdentity;
     setLink(LinkColourBusy);
 }
@@ -388,6 +395,7 @@ void USBThread::finishRequest(bool screen, UsbRequestResult result) {
         ScreenReadResult = result;
         if (events_.scrReaded) events_.scrReaded->set();
     } else {
+        setArchiveBusy(false);
         DataReadResult = result;
         if (events_.dataReaded) events_.dataReaded->set();
     }

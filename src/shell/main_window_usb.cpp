@@ -83,6 +83,9 @@ public:
     void ClearPanel() override {
         onUi([&] { form_->SetPanel1Text(QString()); });
     }
+    void SetArchiveBusy(bool busy) override {
+        onUi([&] { form_->SetArchiveBusy(busy); });
+    }
     UsbEvents Events() override {
         UsbEvents events;
         onUi([&] {

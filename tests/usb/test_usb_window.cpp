@@ -71,6 +71,8 @@ private slots:
         QCOMPARE(statusText(), status);
         QTRY_COMPARE(form->LinkColour(), colour); // set right after the answer
         QVERIFY(!form->ProgressBar1()->isVisible());
+        QVERIFY(!form->ArchiveBusy()); // the archive commands are available again
+        QVERIFY(form->ASave->isEnabled());
         if (result == usbResultDone) QCOMPARE(RecordCount.load(), 3);
     }
 
