@@ -405,9 +405,11 @@ void USBThread::finishRequest(bool screen, UsbRequestResult result) {
 
 namespace vyz {
 
-bool ReleaseUsbTransport(TLibUsb& transport, int waitMs, int lockMs) {
+bool ReleaseUsbTransport(TLibUsb& transport, int waitMs, int lockMs,
+                         const std::function<void()>& whileWaiting) {
     const uint32_t start = TickCount();
     while (transport.isLibraryLoaded()) {
+        if (whileWaiting) whileWaiting();
         if (TickCount() - start > static_cast<uint32_t>(waitMs)) {
             // A worker still inside a transfer keeps the lock; then the library stays mapped and
             // the worker unloads it when its transfer returns (or the process ends first).

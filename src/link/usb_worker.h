@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -130,6 +131,8 @@ namespace vyz {
 // The exit sequence's part of the transport: waits up to `waitMs` for the stopping worker to
 // unload the library, then closes the transport itself if the worker is not inside a transfer
 // (taking the transport's lock for at most `lockMs`). True when the library is unloaded.
-bool ReleaseUsbTransport(TLibUsb& transport, int waitMs = 500, int lockMs = 100);
+// `whileWaiting` runs at every look (the main window lets a worker blocked in a call to it go on).
+bool ReleaseUsbTransport(TLibUsb& transport, int waitMs = 500, int lockMs = 100,
+                         const std::function<void()>& whileWaiting = {});
 
 } // namespace vyz
