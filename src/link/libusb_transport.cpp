@@ -11,7 +11,7 @@
 
 namespace vyz {
 
-TLibUsb LibUSB;
+TLibUsb& LibUSB = *new TLibUsb;
 std::atomic<uint32_t> LastSearchTick{0};
 
 uint32_t TickCount() {
@@ -165,7 +165,6 @@ std::string dump(const uint8_t* bytes, int length) {
 } // namespace
 
 TLibUsb::TLibUsb() : api_(new Api{}) {}
-TLibUsb::~TLibUsb() = default;
 
 void TLibUsb::SetPlainMessageSink(std::function<void(const std::string&)> sink) {
     std::lock_guard lock(sinkMutex_);

@@ -39,7 +39,6 @@ extern std::atomic<uint32_t> LastSearchTick;
 class TLibUsb {
 public:
     TLibUsb();
-    ~TLibUsb(); // leaves the library mapped: a thread may still be inside it at process end
     TLibUsb(const TLibUsb&) = delete;
     TLibUsb& operator=(const TLibUsb&) = delete;
 
@@ -82,7 +81,7 @@ private:
     std::function<void(const std::string&)> sink_;
 };
 
-// The process-wide transport.
-extern TLibUsb LibUSB;
+// The process-wide transport; never destroyed, as a worker may still be inside it at process end.
+extern TLibUsb& LibUSB;
 
 } // namespace vyz

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -49,6 +50,8 @@ public:
     virtual void ClearTable() = 0;
     virtual void FillTable() = 0;
     virtual void ClearPanel() = 0; // the second status panel
+    // Holds back the commands that read or change the archive while an archive read runs.
+    virtual void SetArchiveBusy(bool busy) = 0;
     // The four events; incomplete until the main window has created them.
     virtual UsbEvents Events() = 0;
 };
@@ -100,6 +103,7 @@ private:
     bool write(uint8_t code);
     bool read(uint8_t* buffer, int length);
     bool stillWanted() const; // false once stopped or, for an image, once the viewer cancelled
+    void setArchiveBusy(bool busy);
 
     UsbHost& host_;
     TLibUsb& usb_;
@@ -116,6 +120,7 @@ private:
     int archiveState_ = 0;        // the value A of the archive-state reply
     bool archiveWaiting_ = false; // an archive request arrived together with an image request
     bool screenRequest_ = false;  // an image request is being served (for the cancel report)
+    bool archiveBusy_ = false;    // the host holds the archive commands back
     uint8_t receive_[512] = {};
 };
 
@@ -126,6 +131,8 @@ namespace vyz {
 // The exit sequence's part of the transport: waits up to `waitMs` for the stopping worker to
 // unload the library, then closes the transport itself if the worker is not inside a transfer
 // (taking the transport's lock for at most `lockMs`). True when the library is unloaded.
-bool ReleaseUsbTransport(TLibUsb& transport, int waitMs = 500, int lockMs = 100);
+// `whileWaiting` runs at every look (the main window lets a worker blocked in a call to it go on).
+bool ReleaseUsbTransport(TLibUsb& transport, int waitMs = 500, int lockMs = 100,
+                         const std::function<void()>& whileWaiting = {});
 
 } // namespace vyz

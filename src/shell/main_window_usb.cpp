@@ -8,6 +8,7 @@
 #include "shell/main_window.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <atomic>
@@ -21,6 +22,10 @@ const TextPair UsbDriverErrorText{"USB-ошибка драйвера", "Error US
 const TextPair UsbNotReadyText{"USB-канал ещё не готов, повторите чтение",
                                "The USB link is not ready yet, read again"};
 const TextPair UsbReadEndedText{"Чтение по USB прервано", "The USB read was interrupted"};
+
+// How long the read command waits for a worker that cannot bind the library (it starts binding
+// one second after its start).
+constexpr uint32_t UsbBindWaitMs = 3000;
 
 class MainWindowUsbHost : public UsbHost {
 public:
@@ -83,6 +88,9 @@ public:
     void ClearPanel() override {
         onUi([&] { form_->SetPanel1Text(QString()); });
     }
+    void SetArchiveBusy(bool busy) override {
+        onUi([&] { form_->SetArchiveBusy(busy); });
+    }
     UsbEvents Events() override {
         UsbEvents events;
         onUi([&] {
@@ -95,7 +103,12 @@ public:
 private:
     template <class F> void onUi(F&& f) {
         if (closing) return;
-        QMetaObject::invokeMethod(form_, std::forward<F>(f), Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            form_,
+            [&] {
+                if (!closing) f();
+            },
+            Qt::BlockingQueuedConnection);
     }
 
     TForm1* form_;
@@ -129,12 +142,27 @@ void TForm1::RequestUsbWorkerStop() {
     usbThread->Terminate();
 }
 
+// While the program closes it handles no window messages, but a worker may have just handed the
+// window a call and be waiting for it: such calls are run (they do nothing once closing is set),
+// so the worker goes on to its end.
+static void ReleaseWaitingWorker(TForm1* form) {
+    QCoreApplication::sendPostedEvents(form, QEvent::MetaCall);
+}
+
 void TForm1::ReleaseUsbOnExit() {
-    ReleaseUsbTransport(LibUSB);
+    ReleaseUsbTransport(LibUSB, 500, 100, [this] { ReleaseWaitingWorker(this); });
 }
 
 void TForm1::WaitUsbWorkerEnd() {
-    if (usbThread && !usbThread->WaitFor(1000)) usbThread->Detach();
+    if (!usbThread) return;
+    const uint32_t start = TickCount();
+    while (!usbThread->WaitFor(5)) {
+        ReleaseWaitingWorker(this);
+        if (TickCount() - start >= 1000) {
+            usbThread->Detach(); // the process ends now and takes the worker with it
+            return;
+        }
+    }
 }
 
 void TForm1::UsbReadHandOff() {
@@ -152,10 +180,17 @@ void TForm1::UsbReadHandOff() {
         DataReadResult = usbResultPending;
         request->set();
     }
+    const uint32_t start = TickCount();
     while (!answer->wait(1)) {
         QCoreApplication::processEvents();
         if (!UsbWorkerRunning) { // the worker stopped (the program is closing)
             SetStatusBarGeneral(QString::fromUtf8(UsbReadEndedText()));
+            return;
+        }
+        // The library cannot be bound (not installed, or not the libusb 0.1 API): the worker
+        // keeps trying and serves the request once it can, but the command does not wait for it.
+        if (UsbState.load() == usBindLibrary && TickCount() - start > UsbBindWaitMs) {
+            SetStatusBarGeneral(QString::fromUtf8(UsbDriverErrorText()));
             return;
         }
     }

@@ -5,7 +5,10 @@
 #include "platform/usb_log.h"
 #include "usb_test_support.h"
 
+#include <QProcess>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 using namespace vyz;
@@ -215,6 +218,16 @@ private slots:
         QVERIFY(sim.Trace().contains("resetep 01"));
     }
 
+    void incompleteLibraryIsNotBound() {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_LIBRARY_PATH", VYZ_BINARY_DIR "/sim/usb/incomplete");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--bind-only"});
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("2 0"));
+    }
+
     void closedTransportRefusesEverything() {
         uint8_t buffer[4];
         QVERIFY(!LibUSB.isLibraryLoaded());
@@ -226,5 +239,16 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestUsbTransport)
+// With --bind-only the program binds the library found on its loader path and prints the result
+// and whether the library stayed loaded (the test runs itself so with another loader path).
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--bind-only") == 0) {
+        const int result = LibUSB.InitLibUsb();
+        std::printf("%d %d\n", result, LibUSB.isLibraryLoaded() ? 1 : 0);
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestUsbTransport test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_usb_transport.moc"

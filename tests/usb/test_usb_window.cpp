@@ -8,8 +8,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <cstdio>
+#include <cstring>
 
 using namespace vyz;
 
@@ -71,7 +74,23 @@ private slots:
         QCOMPARE(statusText(), status);
         QTRY_COMPARE(form->LinkColour(), colour); // set right after the answer
         QVERIFY(!form->ProgressBar1()->isVisible());
+        QVERIFY(!form->ArchiveBusy()); // the archive commands are available again
+        QVERIFY(form->ASave->isEnabled());
         if (result == usbResultDone) QCOMPARE(RecordCount.load(), 3);
+    }
+
+    // No usable libusb: the read command ends with the driver error instead of waiting for ever.
+    void readWithoutLibraryEnds() {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_LIBRARY_PATH", VYZ_BINARY_DIR "/sim/usb/incomplete");
+        child.setProcessEnvironment(env);
+        QElapsedTimer t;
+        t.start();
+        child.start(QCoreApplication::applicationFilePath(), {"--read-without-library"});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("Error USB-driver"));
+        QVERIFY(t.elapsed() < 15000);
     }
 
     void exitStepsEndWithinTheirWaits() {
@@ -86,5 +105,29 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestUsbWindow)
+// With --read-without-library: the read command in a program whose libusb cannot be bound (the
+// test runs itself so, with an incomplete library on the loader path); prints the status line.
+static int ReadWithoutLibrary(int argc, char** argv) {
+    QApplication app(argc, argv);
+    LangIndex = 1;
+    TForm1 window;
+    window.hDataRdEvent = std::make_shared<AutoResetEvent>(false);
+    window.hDataReadedEvent = std::make_shared<AutoResetEvent>(false);
+    window.hScreenRdEvent = std::make_shared<AutoResetEvent>(false);
+    window.hScrReadedEvent = std::make_shared<AutoResetEvent>(false);
+    window.UsbReadHandOff(); // starts the worker, which cannot bind the library
+    std::printf("%s\n", qPrintable(window.findChild<QPushButton*>("sbStatus")->text()));
+    window.RequestUsbWorkerStop();
+    window.ReleaseUsbOnExit();
+    window.WaitUsbWorkerEnd();
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--read-without-library") == 0)
+        return ReadWithoutLibrary(argc, argv);
+    QApplication app(argc, argv);
+    TestUsbWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_usb_window.moc"

@@ -170,6 +170,11 @@ private slots:
         QCOMPARE(calls.contains("fill"), result == usbResultDone);
         if (!scenario.contains("identity_len=-1"))
             QVERIFY(calls.contains("clear")); // cleared at the archive-state step
+        // The archive commands are held back from the opened instrument to every end.
+        QCOMPARE(calls.count("busy"), 1);
+        QCOMPARE(calls.count("not-busy"), 1);
+        QVERIFY(calls.indexOf("busy") < calls.indexOf("not-busy"));
+        if (result == usbResultDone) QVERIFY(calls.indexOf("fill") < calls.indexOf("not-busy"));
         const QStringList trace = sim.Trace();
         QCOMPARE(trace.last(), QString("close")); // the device is closed at every end
         if (result == usbResultFailed) {

@@ -99,7 +99,8 @@ public:
 };
 
 // Records every call of the worker as one line: "status:...", "plain:...", "progress:N",
-// "link:N", "coords:0|1", "clear", "fill", "panel", "progress-start", "progress-hide".
+// "link:N", "coords:0|1", "clear", "fill", "panel", "progress-start", "progress-hide",
+// "busy", "not-busy".
 class RecordingHost : public vyz::UsbHost {
 public:
     vyz::UsbEvents events;
@@ -127,6 +128,7 @@ public:
     void ClearTable() override { add("clear"); }
     void FillTable() override { add("fill"); }
     void ClearPanel() override { add("panel"); }
+    void SetArchiveBusy(bool busy) override { add(busy ? "busy" : "not-busy"); }
     vyz::UsbEvents Events() override {
         std::lock_guard lock(mutex_);
         return events;
