@@ -55,7 +55,7 @@ bool PreparedReport::SaveToFile(const QString& path, QString* error) const {
         for (const PreparedBand& band : page.bands) {
             s << quint8(band.kind) << band.topMm << band.heightMm << qint32(band.objects.size());
             for (const PreparedObject& o : band.objects) {
-                s << o.rectMm << o.text << o.lines;
+                s << o.rectMm << o.text << o.lines << o.lineWidthsMm;
                 write(s, o.style);
             }
         }
@@ -100,7 +100,8 @@ bool PreparedReport::LoadFromFile(const QString& path, QString* error) {
             band.kind = BandKind(kind);
             for (qint32 i = 0; i < objectCount; ++i) {
                 PreparedObject o;
-                s >> o.rectMm >> o.text >> o.lines;
+                s >> o.rectMm >> o.text >> o.lines >> o.lineWidthsMm;
+                if (o.lineWidthsMm.size() != o.lines.size()) return bad();
                 read(s, o.style);
                 band.objects.append(std::move(o));
             }
