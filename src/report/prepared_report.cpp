@@ -38,6 +38,27 @@ bool readCount(QDataStream& s, qint32& n, int max) {
     return s.status() == QDataStream::Ok && n >= 0 && n <= max;
 }
 
+// The lines of an object with their widths, written with our own bounded count (Qt's container
+// streaming would reserve whatever count a damaged file claims).
+void writeLines(QDataStream& s, const PreparedObject& o) {
+    s << qint32(o.lines.size());
+    for (int i = 0; i < o.lines.size(); ++i)
+        s << o.lines[i] << o.lineWidthsMm.value(i);
+}
+
+bool readLines(QDataStream& s, PreparedObject& o) {
+    qint32 n = 0;
+    if (!readCount(s, n, MaxItems)) return false;
+    for (qint32 i = 0; i < n && s.status() == QDataStream::Ok; ++i) {
+        QString line;
+        double width = 0;
+        s >> line >> width;
+        o.lines.append(line);
+        o.lineWidthsMm.append(width);
+    }
+    return s.status() == QDataStream::Ok;
+}
+
 } // namespace
 
 bool PreparedReport::SaveToFile(const QString& path, QString* error) const {
@@ -55,7 +76,8 @@ bool PreparedReport::SaveToFile(const QString& path, QString* error) const {
         for (const PreparedBand& band : page.bands) {
             s << quint8(band.kind) << band.topMm << band.heightMm << qint32(band.objects.size());
             for (const PreparedObject& o : band.objects) {
-                s << o.rectMm << o.text << o.lines;
+                s << o.rectMm << o.text;
+                writeLines(s, o);
                 write(s, o.style);
             }
         }
@@ -85,12 +107,12 @@ bool PreparedReport::LoadFromFile(const QString& path, QString* error) {
     QVector<PreparedPage> loaded;
     qint32 pageCount = 0;
     if (!readCount(s, pageCount, MaxPages)) return bad();
-    for (qint32 p = 0; p < pageCount; ++p) {
+    for (qint32 p = 0; p < pageCount && s.status() == QDataStream::Ok; ++p) {
         PreparedPage page;
         read(s, page.page);
         qint32 bandCount = 0;
         if (!readCount(s, bandCount, MaxItems)) return bad();
-        for (qint32 b = 0; b < bandCount; ++b) {
+        for (qint32 b = 0; b < bandCount && s.status() == QDataStream::Ok; ++b) {
             PreparedBand band;
             quint8 kind = 0;
             qint32 objectCount = 0;
@@ -98,9 +120,10 @@ bool PreparedReport::LoadFromFile(const QString& path, QString* error) {
             if (kind > quint8(BandKind::PageFooter) || !readCount(s, objectCount, MaxItems))
                 return bad();
             band.kind = BandKind(kind);
-            for (qint32 i = 0; i < objectCount; ++i) {
+            for (qint32 i = 0; i < objectCount && s.status() == QDataStream::Ok; ++i) {
                 PreparedObject o;
-                s >> o.rectMm >> o.text >> o.lines;
+                s >> o.rectMm >> o.text;
+                if (!readLines(s, o)) return bad();
                 read(s, o.style);
                 band.objects.append(std::move(o));
             }

@@ -11,9 +11,10 @@
 namespace vyz::report {
 
 struct PreparedObject {
-    QRectF rectMm;     // on the page, from the paper's top-left corner
-    QString text;      // the full text (what the exporters write)
-    QStringList lines; // the text broken into the lines the page shows
+    QRectF rectMm;              // on the page, from the paper's top-left corner
+    QString text;               // the full text (what the exporters write)
+    QStringList lines;          // the text broken into the lines the page shows
+    QList<double> lineWidthsMm; // the width of each line (texts are measured once)
     TextStyle style;
 };
 

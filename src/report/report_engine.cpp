@@ -128,7 +128,8 @@ private:
             PreparedObject p;
             p.text = expand(o.text);
             p.style = o.style;
-            p.lines = measurer_.BreakLines(p.text, o.style, std::max(0.0, o.widthMm - 2 * GapXMm));
+            p.lines = measurer_.BreakLines(p.text, o.style, std::max(0.0, o.widthMm - 2 * GapXMm),
+                                           &p.lineWidthsMm);
             p.rectMm = QRectF(left + o.leftMm, top + o.topMm, o.widthMm, o.heightMm);
             if (band.stretch) {
                 const double need = p.lines.size() * lineHeight(o.style) + 2 * GapYMm;

@@ -49,14 +49,18 @@ double TextMeasurer::LineHeightMm(const TextStyle& style) {
     return QFontMetricsF(MakeFont(style), &measureDevice()).height() / PxPerMm;
 }
 
-QStringList TextMeasurer::BreakLines(const QString& text, const TextStyle& style, double widthMm) {
+QStringList TextMeasurer::BreakLines(const QString& text, const TextStyle& style, double widthMm,
+                                     QList<double>* lineWidthsMm) {
     const QFont font = MakeFont(style);
     const QFontMetricsF fm(font, &measureDevice());
     const double widthPx = widthMm * PxPerMm;
     QStringList lines;
+    lineWidthsMm->clear();
     for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
-        if (!style.wordWrap || fm.horizontalAdvance(paragraph) <= widthPx) {
+        const double whole = fm.horizontalAdvance(paragraph);
+        if (!style.wordWrap || whole <= widthPx) {
             lines.append(paragraph);
+            lineWidthsMm->append(whole / PxPerMm);
             continue;
         }
         QTextLayout layout(paragraph, font, &measureDevice());
@@ -71,6 +75,7 @@ QStringList TextMeasurer::BreakLines(const QString& text, const TextStyle& style
             while (part.endsWith(QLatin1Char(' ')))
                 part.chop(1);
             lines.append(part);
+            lineWidthsMm->append(fm.horizontalAdvance(part) / PxPerMm);
         }
         layout.endLayout();
     }

@@ -22,8 +22,9 @@ QFont MakeFont(const TextStyle& style, double scale = 1.0);
 class TextMeasurer {
 public:
     // The lines `text` takes in a box `widthMm` wide (explicit line breaks kept; words wrapped
-    // when the style wraps).
-    QStringList BreakLines(const QString& text, const TextStyle& style, double widthMm);
+    // when the style wraps), and the width of each line in `lineWidthsMm`.
+    QStringList BreakLines(const QString& text, const TextStyle& style, double widthMm,
+                           QList<double>* lineWidthsMm);
     // The height of one line of `style`.
     double LineHeightMm(const TextStyle& style);
 };

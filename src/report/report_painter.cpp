@@ -5,6 +5,8 @@
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QVarLengthArray>
+#include <optional>
 
 namespace vyz::report {
 
@@ -25,40 +27,49 @@ void PaintPage(QPainter& painter, const PreparedPage& page, double zoom,
     framePen.setJoinStyle(Qt::MiterJoin);
     TextStyle lastStyle;
     QFont font;
-    bool haveFont = false;
+    std::optional<QFontMetricsF> fm;
+    const double gapX = GapXMm * pxPerMm, gapY = GapYMm * pyPerMm;
     for (const PreparedBand& band : page.bands) {
         for (const PreparedObject& o : band.objects) {
             const QRectF r = toDevice(o.rectMm);
             if (&o == highlight) painter.fillRect(r, QColor(255, 230, 0, 160));
-            if (!haveFont || !(o.style == lastStyle)) {
+            if (!fm || !(o.style == lastStyle)) {
                 font = MakeFont(o.style, zoom);
                 lastStyle = o.style;
-                haveFont = true;
                 painter.setFont(font);
+                fm.emplace(font, device);
             }
-            const QFontMetricsF fm(font, device);
             painter.setPen(o.style.color);
-            const double lineHeight = fm.height();
-            const double gapX = GapXMm * pxPerMm, gapY = GapYMm * pyPerMm;
+            const double lineHeight = fm->height();
             const double block = lineHeight * o.lines.size();
             double y = r.top() + gapY;
             if (o.style.align & Qt::AlignVCenter)
                 y = r.top() + (r.height() - block) / 2;
             else if (o.style.align & Qt::AlignBottom)
                 y = r.bottom() - gapY - block;
-            painter.save();
-            painter.setClipRect(r);
-            for (const QString& line : o.lines) {
-                const double w = fm.horizontalAdvance(line);
+            // Clipping costs time on every device; only a text that overflows its box needs it.
+            bool clipped = block > r.height();
+            QVarLengthArray<std::pair<QPointF, double>, 4> places;
+            for (int i = 0; i < o.lines.size(); ++i) {
+                // Unhinted widths scale with the resolution: the width measured once holds here.
+                const double w = i < o.lineWidthsMm.size() ? o.lineWidthsMm[i] * pxPerMm
+                                                           : fm->horizontalAdvance(o.lines[i]);
                 double x = r.left() + gapX;
                 if (o.style.align & Qt::AlignHCenter)
                     x = r.left() + (r.width() - w) / 2;
                 else if (o.style.align & Qt::AlignRight)
                     x = r.right() - gapX - w;
-                painter.drawText(QPointF(x, y + fm.ascent()), line);
+                clipped = clipped || w > r.width();
+                places.append({QPointF(x, y + fm->ascent()), w});
                 y += lineHeight;
             }
-            painter.restore();
+            if (clipped) {
+                painter.save();
+                painter.setClipRect(r);
+            }
+            for (int i = 0; i < o.lines.size(); ++i)
+                painter.drawText(places[i].first, o.lines[i]);
+            if (clipped) painter.restore();
             if (o.style.frame) {
                 painter.setPen(framePen);
                 painter.setBrush(Qt::NoBrush);

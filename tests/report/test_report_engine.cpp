@@ -300,8 +300,17 @@ void TestReportEngine::preparedFileRejectsGarbage() {
     file.close();
     PreparedReport target;
     target.pages.resize(2);
+    // A damaged file that claims two thousand million lines for one object.
+    QByteArray huge;
+    {
+        QDataStream s(&huge, QIODevice::WriteOnly);
+        s.setVersion(QDataStream::Qt_6_4);
+        s << quint32(0x56595a50) << quint32(1) << qint32(1) << QSizeF(210, 297) << quint8(0)
+          << QMarginsF(20, 10, 5, 10) << qint32(1) << quint8(2) << 10.0 << 5.0 << qint32(1)
+          << QRectF(20, 10, 16, 5) << QStringLiteral("1") << qint32(0x7fffffff);
+    }
     const QByteArray cases[] = {QByteArray(), QByteArray("not a report at all"),
-                                good.left(good.size() / 2), good + QByteArray("x")};
+                                good.left(good.size() / 2), good + QByteArray("x"), huge};
     for (const QByteArray& bytes : cases) {
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
