@@ -57,7 +57,7 @@ ReportLayout makeLayout(const char* name, bool landscape, const Column (&columns
     layout.page.orientation = landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
     layout.page.paperMm = landscape ? QSizeF(297, 210) : QSizeF(210, 297);
     layout.page.marginsMm = QMarginsF(20, 10, 5, 10);
-    layout.startScript = QStringLiteral("begin\n  frxResources.LoadFromFile('Russian.frc');\nend.");
+    layout.startScript = QStringLiteral("LoadLanguage('Russian.frc')");
     const double width = layout.page.PrintableWidthMm();
 
     Band title{BandKind::ReportTitle, 10, true, true, {}};

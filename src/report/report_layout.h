@@ -66,7 +66,8 @@ struct ReportLayout {
     QString name;
     PageSettings page;
     QVector<Band> bands;
-    // The stored start script; kept with the layout, it names the engine's resource file.
+    // The stored start script, kept with the layout; it names the engine's Russian language
+    // file. The interface language itself follows the language commands (LoadLanguageFile).
     QString startScript;
 };
 

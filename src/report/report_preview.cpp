@@ -238,6 +238,7 @@ void PreviewWindow::ShowPage(int page) {
 }
 
 void PreviewWindow::SetZoom(double zoom) {
+    fit_ = Fit::None;
     zoom_ = std::clamp(zoom, 0.1, 8.0);
     const int percent = qRound(zoom_ * 100);
     const int index = zoomBox_->findData(percent);

@@ -74,6 +74,7 @@ private slots:
     void dateAndTimeSplit_data();
     void dateAndTimeSplit();
     void movedColumnPrintsWhereItStands();
+    void languageChangeAfterFill();
     void preparedFileRoundTrip();
     void preparedFileRejectsGarbage();
     void timesNewRomanHasAMetricStandIn();
@@ -257,6 +258,24 @@ void TestReportEngine::movedColumnPrintsWhereItStands() {
     QCOMPARE(texts[4], table[0][2]); // and the columns after it moved one place on
     QCOMPARE(texts[5], table[0][3]);
     QCOMPARE(texts[6], table[0][5]);
+}
+
+void TestReportEngine::languageChangeAfterFill() {
+    // Filled in Russian, printed after switching to English.
+    const auto table = test::MakeRows(4, 0, true);
+    Prepared p(table, true, 1);
+    const PreparedPage& page = p.pages().pages[0];
+    QCOMPARE(bandsOf(page, BandKind::ReportTitle)[0]->objects[0].text,
+             u("Measured density values"));
+    QCOMPARE(bandTexts(*bandsOf(page, BandKind::PageHeader)[0]),
+             QStringList({u("№"), u("Date"), u("Time"), u("Density, kg/m^3"), u("Porosity, %"),
+                          u("Material"), u("Temperature, °C"), u("Mat depth, mm"),
+                          u("Latitude (GLONASS/GPS)"), u("Longitude (GLONASS/GPS)")}));
+    const auto data = bandsOf(page, BandKind::MasterData);
+    QCOMPARE(data.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(bandTexts(*data[i]), test::ReportCells(table[i]));
+    QVERIFY(data[0]->objects[1].text.contains(QRegularExpression(u("[а-я]{3} 2020$"))));
 }
 
 void TestReportEngine::preparedFileRoundTrip() {
