@@ -23,8 +23,10 @@ QByteArray ReadMaster(int master, int want, int ms = 1000) {
     while (got.size() < want && t.elapsed() < ms) {
         char buf[64];
         const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n > 0) got.append(buf, n);
-        else QTest::qWait(5);
+        if (n > 0)
+            got.append(buf, n);
+        else
+            QTest::qWait(5);
     }
     return got;
 }
@@ -187,7 +189,8 @@ void TestSerialComm::refusedSettingsRaiseAndLeaveThePortClosed() {
         comm.Open();
         QFAIL("no error");
     } catch (const ECommError& e) {
-        QCOMPARE(QString(e.what()), QString("Error updating DataControlBlock (Error: %1)").arg(EINVAL));
+        QCOMPARE(QString(e.what()),
+                 QString("Error updating DataControlBlock (Error: %1)").arg(EINVAL));
     }
     QVERIFY(!comm.Enabled());
     comm.SetDataBits(da8);
@@ -272,7 +275,8 @@ void TestSerialComm::ptyModemLinesReadOff() {
     comm.Open();
     comm.SetRTSState(true); // a pseudo-terminal takes line changes without effect
     comm.SetDTRState(true);
-    for (int line = 1; line <= 4; ++line) QVERIFY(!comm.GetModemState(line));
+    for (int line = 1; line <= 4; ++line)
+        QVERIFY(!comm.GetModemState(line));
 }
 
 void TestSerialComm::rxCharEventReachesHandler() {
@@ -321,8 +325,8 @@ void TestSerialComm::lineCheck() {
     QFETCH(bool, present);
     QFETCH(int, pauses);
     PtyPair pty;
-    auto platform = std::make_shared<CablePlatform>(CablePlatform::Line(cts),
-                                                    CablePlatform::Line(dsr));
+    auto platform =
+        std::make_shared<CablePlatform>(CablePlatform::Line(cts), CablePlatform::Line(dsr));
     TComm comm(platform);
     comm.SetDeviceName(pty.slavePath().toStdString());
     comm.Open();
