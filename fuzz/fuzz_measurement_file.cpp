@@ -1,6 +1,7 @@
 // Any bytes as a measurement file: the reader must take every length and content without a
 // crash, store exactly what the format says and nothing past the archive, and write the same
 // records back. The bytes also serve as a typed file name for the extension rule.
+#include "data/record_text.h"
 #include "output/measurement_file.h"
 
 #include <algorithm>
@@ -43,7 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             check(std::memcmp(record + 24, zeros, 6) == 0);
         }
     }
-    // The record decoding of the table (src/data) runs over archive[0..count) here: one line.
 
     // Saving what was read gives the file's records again, byte for byte.
     const std::vector<uint8_t> saved = SerializeArchive(archive, count, layout.coordinates);
@@ -58,5 +58,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string named = WithVyzExtension(name);
     check(named == name || named == name + ".Vyz");
     check(WithVyzExtension(named) == named);
+
+    // Every record read decodes into its row in both languages and layouts; a month the table
+    // repairs reads as January afterwards.
+    RowTexts row;
+    for (int i = 0; i < count; ++i) {
+        for (int lang = 0; lang < 2; ++lang)
+            for (bool coordinates : {false, true}) {
+                RecordRowTexts(archive[i], lang, coordinates, row);
+                check(row.count == (coordinates ? 9 : 7));
+                for (int c = 0; c < row.count; ++c)
+                    check(row.cell[c].size() < 200);
+            }
+        RepairMonth(archive[i]);
+        check(archive[i].Month <= 12);
+    }
     return 0;
 }

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Usage: check_package.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+src=$1
+build=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+desktop-file-validate "$src/packaging/vyz.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$src/packaging/org.example.vyz.metainfo.xml" || fail "AppStream metadata"
+xmllint --noout "$src/packaging/vyz-mime.xml" 2>/dev/null || python3 -c "import xml.dom.minidom,sys; xml.dom.minidom.parse(sys.argv[1])" "$src/packaging/vyz-mime.xml" || fail "MIME type XML"
+
+# Build the package from the already built tree.
+(cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/pkg/vyz_*.deb)
+echo "package: $(basename "$deb")"
+
+# Metadata: the run-time dependencies the dynamic loader cannot see are declared.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for dep in libusb-0.1-4 fonts-liberation libqt6widgets6 libqt6printsupport6; do
+    grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep"
+done
+
+# Contents in the usual places.
+dpkg-deb -c "$deb" >"$work/contents"
+for path in ./usr/bin/vyz ./usr/share/applications/vyz.desktop \
+    ./usr/share/metainfo/org.example.vyz.metainfo.xml ./usr/share/mime/packages/vyz.xml \
+    ./usr/share/icons/hicolor/48x48/apps/vyz.png ./usr/share/icons/hicolor/scalable/apps/vyz.svg \
+    ./usr/share/vyz/Help/Vyz1EngHelp.html ./usr/share/vyz/Help/Vyz1RusHelp.html \
+    ./usr/share/vyz/Language/English.frc ./usr/share/vyz/Language/Russian.frc; do
+    grep -q " $path\$" "$work/contents" || fail "package lacks $path"
+done
+rule=$(grep -o ' ./usr/lib/udev/rules.d/[0-9][0-9]-[^ ]*\.rules$' "$work/contents" | head -1 | tr -d ' ')
+[ -n "$rule" ] || fail "package lacks the udev rule"
+num=$(basename "$rule" | cut -c1-2)
+[ "$num" -lt 71 ] || fail "udev rule $rule is numbered $num, must be below 71 for uaccess"
+
+# Unpack into a fresh folder root and run the program from there.
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+grep -q 'TAG+="uaccess"' "$root/$rule" || fail "udev rule without uaccess"
+[ -x "$root/usr/bin/vyz" ] || fail "program not executable"
+home="$work/home"
+mkdir -p "$home"
+# The unpacked program folder is writable here, so the program keeps Vyz.ini beside itself.
+ini="$root/usr/bin/Vyz.ini"
+printf '[Config]\nLangId=Eng\nCOMPortNumber=USB\nGPSMode=N\n' >"$ini"
+# A coordinates measurement file with one record, given as the one argument.
+file="$work/one.vyz"
+{ printf 'GLONASS/GPS\0\0\0\0\0'; head -c 32 /dev/zero; } >"$file"
+HOME="$home" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
+    "$root/usr/bin/vyz" "$file" >"$work/run.log" 2>&1 &
+pid=$!
+# The file has been opened once the layout it carries has been written to the settings file.
+for _ in $(seq 100); do
+    grep -q '^GPSMode=Y' "$ini" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+grep -q '^GPSMode=Y' "$ini" || { cat "$work/run.log"; fail "the file given on the command line was not opened"; }
+kill -TERM "$pid"
+rc=0
+wait "$pid" || rc=$?
+[ "$rc" -eq 0 ] || { cat "$work/run.log"; fail "program ended with $rc"; }
+grep -q '^Uses=1' "$ini" || fail "start counter not written"
+grep -q '^Width=' "$ini" || fail "geometry not written at exit"
+grep -q 'Vyz1EngHelp' <<<"$(ls "$root/usr/share/vyz/Help")" || fail "help not installed"
+
+# A real install and removal where this runs as root and the package is not installed already.
+if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W vyz >/dev/null 2>&1; then
+    trap 'dpkg -r vyz >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+    dpkg -i "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "dpkg -i"; }
+    [ -x /usr/bin/vyz ] && [ -f /usr/share/applications/vyz.desktop ] && [ -f "/$rule" ] \
+        || fail "installed files missing"
+    dpkg -r vyz >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "dpkg -r"; }
+    for path in /usr/bin/vyz /usr/share/applications/vyz.desktop "/$rule" /usr/share/vyz; do
+        [ ! -e "$path" ] || fail "$path left after removal"
+    done
+    echo "installed and removed cleanly"
+fi
+echo "package checks passed"
