@@ -12,7 +12,7 @@ cmake --build "$build" -j"$(nproc)" --target vyz vyz_usbsim vyz_demo_archive
 # The demo's settings: USB link, English. An existing file (the operator's own changes) is kept.
 ini="$build/bin/Vyz.ini"
 if [ ! -f "$ini" ]; then
-    printf '[Config]\r\nCOMPortNumber=USB\r\nLangId=Eng\r\n' > "$ini"
+    printf '[Config]\r\nCOMPortNumber=USB\r\nLangId=Eng\r\n[FormMain]\r\nWidth=960\r\nHeight=560\r\nLeft=40\r\nTop=40\r\n' > "$ini"
 fi
 # The simulated instrument serves the demo archive.
 conf="$PWD/$build/demo/usbsim.conf"
