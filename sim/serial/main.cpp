@@ -115,6 +115,7 @@ int main(int argc, char** argv) {
     };
     std::deque<Due> out;
     uint8_t buffer[256];
+    bool blocked = false;
     for (;;) {
         timespec wait{};
         timespec* timeout = nullptr;
@@ -122,9 +123,9 @@ int main(int argc, char** argv) {
             const int64_t left = std::max<int64_t>(0, out.front().atUs - NowUs());
             wait.tv_sec = left / 1000000;
             wait.tv_nsec = (left % 1000000) * 1000;
-            timeout = &wait;
+            timeout = blocked ? nullptr : &wait;
         }
-        pollfd p{master, POLLIN, 0};
+        pollfd p{master, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0};
         if (ppoll(&p, 1, timeout, nullptr) < 0 && errno != EINTR) return 1;
         if (p.revents & POLLIN) {
             const int64_t received = NowUs();
@@ -139,9 +140,17 @@ int main(int argc, char** argv) {
                 std::printf("%s\n", line.c_str());
             std::fflush(stdout);
         }
+        // A full line keeps the bytes for the next turn instead of losing them.
+        blocked = false;
         while (!out.empty() && out.front().atUs <= NowUs()) {
-            const auto& bytes = out.front().bytes;
-            if (write(master, bytes.data(), bytes.size()) < 0 && errno != EAGAIN) return 1;
+            auto& bytes = out.front().bytes;
+            const ssize_t n = write(master, bytes.data(), bytes.size());
+            if (n < 0 && errno != EAGAIN) return 1;
+            if (n < static_cast<ssize_t>(bytes.size())) {
+                bytes.erase(bytes.begin(), bytes.begin() + std::max<ssize_t>(n, 0));
+                blocked = true;
+                break;
+            }
             out.pop_front();
         }
     }

@@ -146,7 +146,7 @@ private:
     void StringGrid1KeyDown(QKeyEvent* event, bool* handled);
 
     StringGrid* grid_ = nullptr;
-    QWidget* toolPanel_ = nullptr;  // Panel1
+    QWidget* toolPanel_ = nullptr; // Panel1
     QWidget* panelRight_ = nullptr; // Panel6 (help)
     QWidget* panelExit_ = nullptr;  // Panel7 (exit)
     QFrame* bevel1_ = nullptr;

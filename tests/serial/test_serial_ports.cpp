@@ -53,6 +53,7 @@ private slots:
     void startupSelection_data();
     void startupSelection();
     void startupOpenErrorLeavesPortClosed();
+    void selectPortErrorIsShownAndTheChoiceKept();
 
 private:
     std::unique_ptr<QTemporaryDir> programDir_;
@@ -317,6 +318,20 @@ void TestSerialPorts::startupOpenErrorLeavesPortClosed() {
     QCOMPARE(StatusText(*form_), text);
     QTRY_COMPARE(answerer.texts(), QStringList{text}); // shown once the window is up
     QCOMPARE(answerer.icons()[0], QMessageBox::Critical);
+    form_->Comm1.SetDataBits(da8);
+}
+
+void TestSerialPorts::selectPortErrorIsShownAndTheChoiceKept() {
+    QVERIFY(dev_->link("ttyUSB0", pty_->slavePath()));
+    form_->Comm1.SetDataBits(da4);
+    BoxAnswerer answerer;
+    form_->SelectPort(33);
+    QCOMPARE(answerer.texts(),
+             QStringList{QString("Error updating DataControlBlock (Error: %1)").arg(EINVAL)});
+    QCOMPARE(answerer.icons()[0], QMessageBox::Critical);
+    QVERIFY(!form_->Comm1.Enabled());
+    QCOMPARE(IniValue(), QString("33"));
+    QVERIFY(form_->ACOM[0]->isChecked());
     form_->Comm1.SetDataBits(da8);
 }
 

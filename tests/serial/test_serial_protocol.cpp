@@ -4,6 +4,7 @@
 #include "link/frame_checksum.h"
 #include "link/serial_readout.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
@@ -175,6 +176,7 @@ private slots:
     void capacityLimitsTheRequests();
     void placementKeepsCoordinates();
     void identificationText();
+    void simulatorReadsBothFileLayouts();
 };
 
 void TestSerialProtocol::checksumVectors_data() {
@@ -343,6 +345,33 @@ void TestSerialProtocol::placementKeepsCoordinates() {
 void TestSerialProtocol::identificationText() {
     const uint8_t id[6] = {'1', '5', '0', '3', '2', '0'};
     QCOMPARE(IdentificationText(id), std::string("15.03.2020"));
+}
+
+// The simulator plays the records of a measurement file: plain files hold the line's 24 bytes,
+// coordinates files hold 32-byte records of which the line carries 0..21 and the TailWord.
+void TestSerialProtocol::simulatorReadsBothFileLayouts() {
+    QTemporaryDir dir;
+    QByteArray plain, coordinates("GLONASS/GPS\0\0\0\0\0", 16);
+    for (int r = 0; r < 2; ++r) {
+        const auto p = MakeRecord(r);
+        plain.append(reinterpret_cast<const char*>(p.data()), 24);
+        QByteArray wide(32, char(0x77)); // coordinates bytes 22..29
+        std::memcpy(wide.data(), p.data(), 22);
+        std::memcpy(wide.data() + 30, p.data() + 22, 2);
+        coordinates.append(wide);
+    }
+    for (const QByteArray& content : {plain, coordinates}) {
+        QFile f(dir.filePath("a.vyz"));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        f.close();
+        std::vector<vyzsim::Payload> records;
+        std::string error;
+        QVERIFY(vyzsim::LoadMeasurementFile(f.fileName().toStdString(), records, error));
+        QCOMPARE(records.size(), size_t(2));
+        QVERIFY(records[0] == MakeRecord(0));
+        QVERIFY(records[1] == MakeRecord(1));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSerialProtocol)
