@@ -1,9 +1,11 @@
-// The display viewer against a thread that plays the USB worker's side of the image exchange:
-// colour and monochrome images drawn, saved and put on the X clipboard (read back by another
-// process), failed and missing workers, closing while a request is pending, several viewers, the
-// settings and the colour dialogs.
-#include "contract_worker.h"
+// The display viewer against the real USB worker, which loads the simulated instrument (the
+// stand-in libusb-0.1.so.4) through the ordinary loader: colour and monochrome images drawn, saved
+// and put on the X clipboard (read back by another process), failed exchanges, no instrument, no
+// worker, closing while the worker searches or transfers, several viewers, the settings and the
+// colour dialogs.
+#include "../usb/usb_test_support.h"
 #include "data/text_pair.h"
+#include "link/libusb_transport.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
 #include "viewer/screenshot_window.h"
@@ -24,20 +26,26 @@ using namespace vyz;
 
 namespace {
 
-std::vector<uint8_t> ColourImage() {
-    std::vector<uint8_t> image(ScreenColourSize);
-    for (int i = 0; i < ScreenColourSize / 2; ++i) {
-        const uint16_t w = uint16_t(i * 2654435761u >> 7);
-        image[2 * i] = uint8_t(w);
-        image[2 * i + 1] = uint8_t(w >> 8);
-    }
-    return image;
+// The worker's pauses shortened, so a test does not wait seconds for each exchange.
+UsbPauses FastPauses() {
+    UsbPauses p;
+    p.start = 20;
+    p.pass = 5;
+    p.idle = 10;
+    p.eventLook = 2;
+    p.afterIdentityCommand = 2;
+    p.afterIdentity = 2;
+    p.beforeScreen = 2;
+    p.screenSearch = 50;
+    p.redFlash = 2;
+    return p;
 }
 
-std::vector<uint8_t> MonoImage() {
+// The image the simulated instrument sends (byte i is i * 7 + 3), in a receive buffer.
+std::vector<uint8_t> SimImage(int size) {
     std::vector<uint8_t> image(ScreenColourSize, 0);
-    for (int i = 0; i < ScreenMonoSize; ++i)
-        image[i] = uint8_t(i * 37 + (i >> 5));
+    for (int i = 0; i < size; ++i)
+        image[i] = uint8_t(i * 7 + 3);
     return image;
 }
 
@@ -51,9 +59,20 @@ QImage ToQImage(const Picture& p) {
     return image;
 }
 
+Picture SimMonoPicture(Rgb ink = {31, 44, 37}, Rgb paper = {225, 234, 234}) {
+    PixelMap map;
+    UnpackMono(SimImage(ScreenMonoSize).data(), map);
+    return RenderMonoPicture(map, ink, paper);
+}
+
 QByteArray ReadFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray BmpBytes(const Picture& picture) {
+    const std::vector<uint8_t> bmp = EncodeBmp24(picture);
+    return QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size()));
 }
 
 // The picture on the clipboard. On a real X server another process (xclip) reads it as a PNG
@@ -75,14 +94,22 @@ QImage ClipboardSeenByAnotherProgram() {
         .convertToFormat(QImage::Format_RGB32);
 }
 
+const QString ScreenCommand = "write 2 04FB -> 2"; // the display-image request in the trace
+const QString ReadingStatus = QString::fromUtf8("Чтение образа экрана...");
+const QString ReadStatus = QString::fromUtf8("Образ экрана считан");
+const QString ExchangeErrorStatus = QString::fromUtf8("Ошибка обмена при чтении скриншота");
+
 } // namespace
 
 class TestViewer : public QObject {
     Q_OBJECT
 
+    usbtest::SimScenario sim_;
     QTemporaryDir dir_;
     std::shared_ptr<AutoResetEvent> request_, answered_;
-    std::unique_ptr<ContractWorker> worker_;
+    // The worker's side of the main window (status lines, indicator), recorded.
+    usbtest::RecordingHost workerHost_;
+    std::unique_ptr<USBThread> worker_;
     std::unique_ptr<QWidget> main_;
     QStringList status_, errors_;
     int help_ = 0;
@@ -96,9 +123,26 @@ class TestViewer : public QObject {
         host.help = [this] { ++help_; };
         return host;
     }
-    void StartWorker(ContractWorker::Reply reply) {
-        worker_ = std::make_unique<ContractWorker>(request_, answered_);
-        worker_->setReply(std::move(reply));
+    // Starts the real worker on the simulated instrument playing `scenario`.
+    void StartWorker(const QStringList& scenario, UsbPauses pauses = FastPauses()) {
+        sim_.Set(scenario);
+        workerHost_.Forget();
+        workerHost_.events = {std::make_shared<AutoResetEvent>(false),
+                              std::make_shared<AutoResetEvent>(false), request_, answered_};
+        worker_ = std::make_unique<USBThread>(workerHost_, LibUSB, pauses);
+        worker_->Start();
+    }
+    void StopWorker() {
+        if (!worker_) return;
+        worker_->Terminate();
+        QVERIFY(worker_->WaitFor(10000));
+        worker_.reset();
+    }
+    QStringList WorkerStatuses() {
+        QStringList s;
+        for (const QString& c : workerHost_.CallsStarting("status:"))
+            s << c.mid(7);
+        return s;
     }
     static void WaitQueueIdle() {
         QTRY_VERIFY_WITH_TIMEOUT(!ScreenRequestQueue::instance().Busy(), 5000);
@@ -124,9 +168,10 @@ private slots:
         LangIndex = 0;
     }
     void cleanup() {
-        worker_.reset();
-        UsbWorkerRunning = false;
         WaitQueueIdle();
+        StopWorker();
+        QVERIFY(!UsbWorkerRunning);
+        QVERIFY(!LibUSB.isLibraryLoaded());
         const std::vector<TfrmScreenshot*> open =
             TfrmScreenshot::OpenViewers(); // destruction edits the list
         for (TfrmScreenshot* v : open)
@@ -134,50 +179,61 @@ private slots:
     }
 
     void colourImage() {
-        const std::vector<uint8_t> image = ColourImage();
-        StartWorker({ScreenColourSize, image});
+        StartWorker({"screen=colour"});
         auto* viewer = new TfrmScreenshot(Host());
         viewer->show();
         viewer->BtnGetPictureClick();
-        const Picture expected = RenderColourPicture(image.data());
+        const Picture expected = RenderColourPicture(SimImage(ScreenColourSize).data());
         QCOMPARE(viewer->Picture(), ToQImage(expected));
         QVERIFY(viewer->findChild<QPushButton*>("BtnPenColor")->isHidden());
         QVERIFY(viewer->findChild<QPushButton*>("BtnBackgroundColor")->isHidden());
         QVERIFY(viewer->findChild<QPushButton*>("btnOff")->isEnabled());
-        const std::vector<uint8_t> bmp = EncodeBmp24(expected);
-        QCOMPARE(ReadFile(Bmp()),
-                 QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size())));
+        QCOMPARE(ReadFile(Bmp()), BmpBytes(expected));
         QCOMPARE(ClipboardSeenByAnotherProgram(), ToQImage(expected));
         QVERIFY(errors_.isEmpty());
-        QCOMPARE(worker_->served(), 1);
+        QCOMPARE(WorkerStatuses(), (QStringList{ReadingStatus, ReadStatus}));
+        QCOMPARE(sim_.Trace().count(ScreenCommand), 1);
         // A monochrome image after it brings the colour buttons back.
-        worker_->setReply({ScreenMonoSize, MonoImage()});
+        sim_.Set({"screen=mono"});
         viewer->BtnGetPictureClick();
+        QCOMPARE(viewer->Picture(), ToQImage(SimMonoPicture()));
         QVERIFY(viewer->findChild<QPushButton*>("BtnPenColor")->isVisible());
         QVERIFY(viewer->findChild<QPushButton*>("BtnBackgroundColor")->isVisible());
     }
 
     void monoImageWithDefaultColours() {
-        const std::vector<uint8_t> image = MonoImage();
-        StartWorker({ScreenMonoSize, image});
+        StartWorker({"screen=mono"});
         auto* viewer = new TfrmScreenshot(Host());
         viewer->show();
         viewer->BtnGetPictureClick();
         PixelMap map;
-        UnpackMono(image.data(), map);
+        UnpackMono(SimImage(ScreenMonoSize).data(), map);
         QVERIFY(viewer->PixelMapData() == map);
-        const Picture expected = RenderMonoPicture(map, {31, 44, 37}, {225, 234, 234});
+        const Picture expected = SimMonoPicture();
         QCOMPARE(viewer->Picture(), ToQImage(expected));
         QVERIFY(viewer->findChild<QPushButton*>("BtnPenColor")->isVisible());
         QVERIFY(viewer->findChild<QPushButton*>("BtnBackgroundColor")->isVisible());
-        const std::vector<uint8_t> bmp = EncodeBmp24(expected);
-        QCOMPARE(ReadFile(Bmp()),
-                 QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size())));
+        QCOMPARE(ReadFile(Bmp()), BmpBytes(expected));
         QCOMPARE(ClipboardSeenByAnotherProgram(), ToQImage(expected));
     }
 
+    // The instrument is plugged in while the worker searches for it: the viewer keeps waiting and
+    // gets the image.
+    void instrumentAttachedWhileWaiting() {
+        StartWorker({"screen=mono", "attach_after_searches=4"});
+        auto* viewer = new TfrmScreenshot(Host());
+        viewer->show();
+        viewer->BtnGetPictureClick();
+        QCOMPARE(viewer->Picture(), ToQImage(SimMonoPicture()));
+        const QStringList trace = sim_.Trace();
+        QVERIFY(trace.count("find none") >= 3);
+        QVERIFY(trace.indexOf(ScreenCommand) > trace.lastIndexOf("find none"));
+    }
+
     void keypadDisabledWhileWaiting() {
-        StartWorker({ScreenMonoSize, MonoImage(), true, 300});
+        UsbPauses slow = FastPauses();
+        slow.beforeScreen = 400; // the exchange takes a while
+        StartWorker({"screen=mono"}, slow);
         auto* viewer = new TfrmScreenshot(Host());
         viewer->show();
         int disabledSeen = 0;
@@ -192,37 +248,63 @@ private slots:
         viewer->BtnGetPictureClick();
         probe.stop();
         QVERIFY(disabledSeen > 3); // the interface kept running while the viewer waited
+        QVERIFY(!viewer->Picture().isNull());
         for (const char* name : {"btnM", "btnUp", "btnOff", "btnAlt"})
             QVERIFY(viewer->findChild<QPushButton*>(name)->isEnabled());
     }
 
-    void wrongSizeFailsWithoutDrawing() {
-        // A good image first, then a reply whose size is neither format.
-        StartWorker({ScreenMonoSize, MonoImage()});
+    // An exchange that fails after a good image: nothing drawn, saved or copied, the worker says
+    // why, and the keypad is usable again.
+    void failedExchangeDrawsNothing_data() {
+        QTest::addColumn<QStringList>("scenario");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("size neither format")
+            << QStringList{"screen_size=1000"} << ExchangeErrorStatus;
+        QTest::newRow("image transfer fails")
+            << QStringList{"screen=mono", "fail_transfer=3", "fail_code=-5"}
+            << QString::fromStdString(TLibUsb::ErrorText(-5, 0));
+        QTest::newRow("no answer to the size")
+            << QStringList{"hang_transfer=2", "hang_ms=300"}
+            << QString::fromStdString(TLibUsb::ErrorText(-110, 0));
+    }
+    void failedExchangeDrawsNothing() {
+        QFETCH(QStringList, scenario);
+        QFETCH(QString, status);
+        StartWorker({"screen=mono"});
         auto* viewer = new TfrmScreenshot(Host());
         viewer->show();
         viewer->BtnGetPictureClick();
         const QImage before = viewer->Picture();
+        QVERIFY(!before.isNull());
         QFile::remove(Bmp());
-        worker_->setReply({1000, {}});
+        QGuiApplication::clipboard()->clear();
+        workerHost_.Forget();
+        sim_.Set(scenario);
         viewer->BtnGetPictureClick();
-        QCOMPARE(worker_->served(), 2);
+        QCOMPARE(ScreenReadResult.load(), int(usbResultFailed));
+        QCOMPARE(sim_.Trace().count(ScreenCommand), 1);
+        QVERIFY(WorkerStatuses().contains(status));
         QCOMPARE(viewer->Picture(), before);
         QVERIFY(!QFile::exists(Bmp()));
+        QVERIFY(QGuiApplication::clipboard()->image().isNull());
         QVERIFY(viewer->findChild<QPushButton*>("btnOff")->isEnabled());
         QVERIFY(!viewer->RequestPending());
     }
 
     void workerStoppingEndsTheWait() {
-        StartWorker({ScreenMonoSize, MonoImage(), false}); // searches for ever
+        StartWorker({"devices="}); // no instrument: the worker searches for ever
         auto* viewer = new TfrmScreenshot(Host());
         viewer->show();
-        // The worker stops (as at program exit) while the viewer waits.
-        QTimer::singleShot(100, [this] { worker_->stop(); });
+        // The worker is told to stop (as at program exit) while the viewer waits.
+        QTimer::singleShot(150, [this] { worker_->Terminate(); });
+        QElapsedTimer t;
+        t.start();
         viewer->BtnGetPictureClick();
+        QVERIFY(t.elapsed() < 5000);
         QVERIFY(!viewer->RequestPending());
         QVERIFY(viewer->Picture().isNull());
         QVERIFY(!ScreenRequestQueue::instance().Busy());
+        QVERIFY(sim_.Trace().contains("find none"));
     }
 
     void noWorkerSaysUsbOnly_data() {
@@ -239,6 +321,7 @@ private slots:
         QFETCH(int, lang);
         QFETCH(QString, message);
         LangIndex = int8_t(lang);
+        QVERIFY(!UsbWorkerRunning);
         auto* viewer = new TfrmScreenshot(Host());
         QElapsedTimer t;
         t.start();
@@ -249,26 +332,39 @@ private slots:
         QVERIFY(viewer->findChild<QPushButton*>("btnOff")->isEnabled());
     }
 
+    // The operator closes the viewer while the image comes in: the worker gives the exchange up at
+    // its next transfer and says nothing; the request's buffer stays with the queue until then.
     void closedWhileTransferRuns() {
-        StartWorker({ScreenColourSize, ColourImage(), true, 400});
+        // The 8th row of the colour image (transfer 10) takes 1.5 s and then fails.
+        StartWorker({"screen=colour", "hang_transfer=10", "hang_ms=1500"});
         QPointer<TfrmScreenshot> viewer = new TfrmScreenshot(Host());
         viewer->show();
-        QTimer::singleShot(100, viewer.data(),
-                           [&] { viewer->findChild<QPushButton*>("BtnExit")->click(); });
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, viewer.data(), [&] {
+            if (sim_.Trace().count("read 640 -> 640") == 7) {
+                probe.stop();
+                viewer->findChild<QPushButton*>("BtnExit")->click();
+            }
+        });
+        probe.start(10);
         viewer->BtnGetPictureClick(); // returns once the operator closed the window
         QTRY_VERIFY_WITH_TIMEOUT(viewer.isNull(), 2000);
-        // The window is gone, the worker still writes into the request's buffer, which the queue
-        // keeps until the worker has answered.
-        QVERIFY(ScreenRequestQueue::instance().Busy());
+        QVERIFY(ScreenRequestQueue::instance().Busy()); // the worker is still in the transfer
         WaitQueueIdle();
-        QCOMPARE(worker_->served(), 1);
+        QCOMPARE(ScreenReadResult.load(), int(usbResultCancelled));
+        const QStringList trace = sim_.Trace();
+        QCOMPARE(trace.count("read 640 -> 640"), 7);
+        QCOMPARE(trace.count("read 640 -> -110"), 1);
+        QCOMPARE(trace.last(), QString("close"));
+        QCOMPARE(WorkerStatuses(), QStringList{ReadingStatus}); // no error shown
         QVERIFY(!QFile::exists(Bmp()));
         QVERIFY(TfrmScreenshot::OpenViewers().empty());
         QCOMPARE(ScreenBuffer.load(), nullptr);
+        QCOMPARE(int(UsbState.load()), int(usIdle));
     }
 
     void closedWhileWorkerSearches() {
-        StartWorker({ScreenMonoSize, MonoImage(), false});
+        StartWorker({"devices="});
         QPointer<TfrmScreenshot> viewer = new TfrmScreenshot(Host());
         viewer->show();
         QTimer::singleShot(150, viewer.data(), [&] { viewer->close(); });
@@ -276,12 +372,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(viewer.isNull(), 2000);
         // The queue puts the worker's state back to idle; the worker gives up and answers.
         WaitQueueIdle();
-        QCOMPARE(worker_->served(), 1);
+        QCOMPARE(ScreenReadResult.load(), int(usbResultCancelled));
         QCOMPARE(int(UsbState.load()), int(usIdle));
+        QVERIFY(sim_.Trace().contains("find none"));
+        QVERIFY(WorkerStatuses().isEmpty());
+        // The worker is free again: the next viewer gets its image once the instrument is there.
+        sim_.Set({"screen=mono"});
+        auto* next = new TfrmScreenshot(Host());
+        next->show();
+        next->BtnGetPictureClick();
+        QCOMPARE(next->Picture(), ToQImage(SimMonoPicture()));
     }
 
     void closedBeforeTheWorkerTookTheRequest() {
-        UsbWorkerRunning = true; // a worker busy elsewhere: it does not look at the event
+        // The worker is busy with an archive read whose first transfer takes a second: it does
+        // not look at the image request meanwhile.
+        StartWorker({"hang_transfer=1", "hang_ms=1000"});
+        workerHost_.events.dataRd->set();
+        QTRY_VERIFY_WITH_TIMEOUT(UsbState.load() == usReadIdentity, 5000);
         QPointer<TfrmScreenshot> viewer = new TfrmScreenshot(Host());
         viewer->show();
         QTimer::singleShot(50, viewer.data(), [&] { viewer->close(); });
@@ -290,11 +398,16 @@ private slots:
         QVERIFY(!ScreenRequestQueue::instance().Busy());
         QVERIFY(!request_->wait(0)); // the request was taken back
         QCOMPARE(ScreenBuffer.load(), nullptr);
+        // The archive read ends, and the worker never starts the image exchange.
+        QVERIFY(workerHost_.events.dataReaded->wait(5000));
+        QTest::qWait(200);
+        QCOMPARE(sim_.Trace().count(ScreenCommand), 0);
     }
 
     void severalViewers() {
-        const std::vector<uint8_t> mono = MonoImage();
-        StartWorker({ScreenMonoSize, mono, true, 200});
+        UsbPauses slow = FastPauses();
+        slow.beforeScreen = 200;
+        StartWorker({"screen=mono"}, slow);
         auto* first = new TfrmScreenshot(Host());
         first->show();
         TfrmScreenshot* second = nullptr;
@@ -306,12 +419,12 @@ private slots:
         });
         first->BtnGetPictureClick();
         QTRY_VERIFY_WITH_TIMEOUT(second && !second->RequestPending(), 5000);
-        QCOMPARE(worker_->served(), 2);
-        const std::vector<uint8_t*> buffers = worker_->buffers();
-        QCOMPARE(buffers.size(), std::size_t(2));
-        QVERIFY(buffers[0] != buffers[1]); // one request at a time, each into its own buffer
-        QVERIFY(!first->Picture().isNull());
-        QCOMPARE(first->Picture(), second->Picture());
+        // One exchange after the other, each into its own viewer.
+        const QStringList trace = sim_.Trace();
+        QCOMPARE(trace.count(ScreenCommand), 2);
+        QVERIFY(trace.indexOf("close") < trace.lastIndexOf(ScreenCommand));
+        QCOMPARE(first->Picture(), ToQImage(SimMonoPicture()));
+        QCOMPARE(second->Picture(), ToQImage(SimMonoPicture()));
         QCOMPARE(TfrmScreenshot::OpenViewers().size(), std::size_t(2));
         first->close();
         QTRY_COMPARE(TfrmScreenshot::OpenViewers().size(), std::size_t(1));
@@ -398,8 +511,7 @@ private slots:
     }
     void colourDialog() {
         QFETCH(bool, accept);
-        const std::vector<uint8_t> image = MonoImage();
-        StartWorker({ScreenMonoSize, image});
+        StartWorker({"screen=mono"});
         auto* viewer = new TfrmScreenshot(Host());
         viewer->show();
         viewer->BtnGetPictureClick();
@@ -417,9 +529,7 @@ private slots:
         });
         viewer->findChild<QPushButton*>("BtnPenColor")->click();
         const Rgb ink = accept ? Rgb{200, 10, 20} : Rgb{31, 44, 37};
-        PixelMap map;
-        UnpackMono(image.data(), map);
-        const QImage expected = ToQImage(RenderMonoPicture(map, ink, {225, 234, 234}));
+        const QImage expected = ToQImage(SimMonoPicture(ink));
         QCOMPARE(viewer->Picture(), expected);
         QVERIFY(QFile::exists(Bmp()));
         QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
@@ -429,7 +539,7 @@ private slots:
     }
 
     void unwritablePictureFileIsReported() {
-        StartWorker({ScreenMonoSize, MonoImage()});
+        StartWorker({"screen=mono"});
         auto* viewer = new TfrmScreenshot(Host());
         viewer->ScreenshotPath = dir_.filePath("missing/Screenshot.bmp");
         viewer->show();
