@@ -112,6 +112,9 @@ TForm1::TForm1() {
 }
 
 TForm1::~TForm1() {
+    // The program itself ends through AExitExecute and never gets here; a window destroyed
+    // otherwise must not leave a worker that still calls into it.
+    ShutdownUsbWorker();
     if (Form1 == this) Form1 = nullptr;
 }
 

@@ -102,9 +102,11 @@ public:
     void StartUsbWorker();       // start-up with the stored port "U...": creates the running worker
     void RequestUsbWorkerStop(); // exit step 1: asks the worker to stop
     void ReleaseUsbOnExit();     // exit step 2: waits up to 500 ms for the worker to unload libusb
-    void WaitUsbWorkerEnd();     // exit step 8: waits up to 1000 ms for the worker thread
-    void UsbReadHandOff();       // the read command while USB is the selected link
-    void SelectUsb();            // choosing USB from the port menu: re-binds the transport
+    void WaitUsbWorkerEnd();
+    void ShutdownUsbWorker(); // the window goes away without the exit sequence (tests)     // exit
+                              // step 8: waits up to 1000 ms for the worker thread
+    void UsbReadHandOff();    // the read command while USB is the selected link
+    void SelectUsb();         // choosing USB from the port menu: re-binds the transport
     // [serial] main_window_serial.cpp
     void StartupPortSelection(); // start-up: lists the ports, connects the stored port
     void SelectPort(int number); // the operator's choice; 0 = USB
@@ -146,7 +148,7 @@ private:
     void StringGrid1KeyDown(QKeyEvent* event, bool* handled);
 
     StringGrid* grid_ = nullptr;
-    QWidget* toolPanel_ = nullptr; // Panel1
+    QWidget* toolPanel_ = nullptr;  // Panel1
     QWidget* panelRight_ = nullptr; // Panel6 (help)
     QWidget* panelExit_ = nullptr;  // Panel7 (exit)
     QFrame* bevel1_ = nullptr;

@@ -165,6 +165,25 @@ void TForm1::WaitUsbWorkerEnd() {
     }
 }
 
+void TForm1::ShutdownUsbWorker() {
+    if (!usbThread) return;
+    RequestUsbWorkerStop();
+    const uint32_t start = TickCount();
+    while (!usbThread->WaitFor(5)) {
+        ReleaseWaitingWorker(this);
+        if (TickCount() - start >= 10000) { // stuck in a transfer: leave it, it calls nobody now
+            usbThread->Detach();
+            usbThread = nullptr;
+            usbHost = nullptr;
+            return;
+        }
+    }
+    delete usbThread;
+    usbThread = nullptr;
+    delete usbHost;
+    usbHost = nullptr;
+}
+
 void TForm1::UsbReadHandOff() {
     if (!UsbWorkerRunning) StartUsbWorker();
     const std::shared_ptr<AutoResetEvent> request = hDataRdEvent;

@@ -53,8 +53,15 @@ bool ArchiveUntouched(int count) {
 
 // Slot i holds instrument record r: bytes 0..21, the TailWord from the line's bytes 22..23,
 // and the coordinates bytes as they were.
+// Record r as the archive holds it after the table's fill, which repairs a month above 12.
+Payload StoredRecord(int r) {
+    Payload p = MakeRecord(r);
+    if (p[6] > 12) p[6] = 1;
+    return p;
+}
+
 bool SlotHolds(int i, int r) {
-    const Payload p = MakeRecord(r);
+    const Payload p = StoredRecord(r);
     const auto* b = reinterpret_cast<const uint8_t*>(&MeasurementArchive[i]);
     if (std::memcmp(b, p.data(), 22) != 0) return false;
     if (MeasurementArchive[i].TailWord != (p[22] | (p[23] << 8))) return false;
@@ -271,7 +278,7 @@ void TestSerialReadout::moreRecordsThanTheArchiveHolds() {
     form_->AReadExecute();
     QCOMPARE(RecordCount.load(), ArchiveCapacity);
     QVERIFY(SlotHolds(7, 7));
-    QCOMPARE(std::memcmp(&MeasurementArchive[2676], MakeRecord(2676).data(), 22), 0);
+    QCOMPARE(std::memcmp(&MeasurementArchive[2676], StoredRecord(2676).data(), 22), 0);
     const QStringList log = sim_->log();
     QCOMPARE(log.last(), QString("record 2676"));
     QVERIFY(!log.contains("record 2677"));
