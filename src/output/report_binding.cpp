@@ -1,6 +1,7 @@
 #include "output/report_binding.h"
 
 #include "data/archive_record.h"
+#include "data/lang_texts.h"
 #include "data/text_pair.h"
 #include "shell/string_grid.h"
 
@@ -16,18 +17,18 @@ using report::TextStyle;
 
 namespace {
 
-// Report headings, Russian / English.
-constexpr TextPair TitleText{"Измеренные значения плотности", "Measured density values"};
-constexpr TextPair DateText{"Дата", "Date"};
-constexpr TextPair TimeText{"Время", "Time"};
-constexpr TextPair DensityText{"Плотность, кг/м^3", "Density, kg/m^3"};
-constexpr TextPair PorosityText{"Пористость", "Porosity"};
-constexpr TextPair MaterialText{"Материал", "Material"};
-constexpr TextPair TemperatureText{"Температура", "Temperature"};
-constexpr TextPair DepthText{"Толщина слоя", "Mat depth"};
-constexpr TextPair MmText{"мм", "mm"};
-constexpr TextPair LatitudeText{"Широта", "Latitude"};
-constexpr TextPair LongitudeText{"Долгота", "Longitude"};
+// Report headings: rows of the main window's text table.
+const TextPair& TitleText = LangTexts[30];
+const TextPair& DateText = LangTexts[32];
+const TextPair& TimeText = LangTexts[33];
+const TextPair& MaterialText = LangTexts[36];
+const TextPair& TemperatureText = LangTexts[37];
+const TextPair& DensityText = LangTexts[38];
+const TextPair& PorosityText = LangTexts[39];
+const TextPair& DepthText = LangTexts[44];
+const TextPair& LatitudeText = LangTexts[46];
+const TextPair& LongitudeText = LangTexts[47];
+const TextPair& MmText = LangTexts[49];
 
 struct Column {
     const char* heading;
