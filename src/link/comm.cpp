@@ -199,6 +199,7 @@ TComm::~TComm() = default;
 void TThreadComm::CreateHandle() {
     int error = 0;
     handle_ = platform_->Open(deviceName_, error);
+    openError_ = handle_ < 0 ? error : 0;
     if (handle_ < 0) {
         open_ = false;
         return;

@@ -165,6 +165,8 @@ public:
     void Open();
     void Close();
     bool Enabled() const { return open_; }
+    // The system's error number of the last refused open (0 after a successful one).
+    int LastOpenError() const { return openError_; }
     int Write(const void* buffer, int count);
     int Read(void* buffer, int count);
     int InQueCount();
@@ -243,6 +245,7 @@ private:
     TStopBits stopBits_ = sb10;
     TDataBits dataBits_ = da8;
     bool open_ = false;
+    int openError_ = 0;
     std::shared_ptr<TCommEventThread> eventThread_;
     TCommEventChars eventChars_{this};
     TCommOptions options_ = 0;

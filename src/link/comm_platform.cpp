@@ -304,7 +304,12 @@ DeviceProbe ProbeSerialDevice(const std::string& path, bool needUart) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return DeviceProbe::Absent;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == EBUSY ? DeviceProbe::Busy : DeviceProbe::Absent;
+    if (fd < 0) {
+        // A port the user may not open (not in the dialout group) is there all the same: the
+        // operator is told why it cannot be used rather than that it does not exist.
+        if (errno == EACCES || errno == EPERM) return DeviceProbe::NoAccess;
+        return errno == EBUSY ? DeviceProbe::Busy : DeviceProbe::Absent;
+    }
     DeviceProbe result = ::isatty(fd) == 1 ? DeviceProbe::Present : DeviceProbe::Absent;
     if (result == DeviceProbe::Present && needUart) {
         serial_struct info{};

@@ -86,7 +86,7 @@ public:
 std::shared_ptr<CommPlatform> PosixCommPlatform();
 
 // What a look at a device node finds: no usable port, a port, or a port another program holds.
-enum class DeviceProbe { Absent, Present, Busy };
+enum class DeviceProbe { Absent, Present, Busy, NoAccess };
 // The node must exist (symbolic links followed), be a character device and open as a terminal.
 // With `needUart`, a serial port whose driver reports no UART behind it counts as absent.
 DeviceProbe ProbeSerialDevice(const std::string& path, bool needUart);

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,17 @@ const TextPair kBusyAsk{"Выбранный COM-порт (%1) открыт др�
                         "невозможна.\nПродолжить выполнение?",
                         "The selected COM-port (%1) is opened by another program.\nCommunication "
                         "with the instrument is not possible.\nContinue running?"};
+// Linux: the port exists but the user may not open it.
+const TextPair kNoAccessStatus{
+    "Нет доступа к COM-порту (%1): пользователь не входит в группу dialout. Связь с прибором "
+    "невозможна",
+    "No access to the COM-port (%1): your user is not in the dialout group. Communication with "
+    "the instrument is not possible"};
+const TextPair kNoAccessAsk{
+    "Нет доступа к COM-порту (%1).\nДобавьте пользователя в группу dialout командой\n"
+    "sudo adduser $USER dialout\nи войдите в систему заново.\nПродолжить выполнение?",
+    "No access to the COM-port (%1).\nAdd your user to the dialout group with\n"
+    "sudo adduser $USER dialout\nthen log out and in again.\nContinue running?"};
 const TextPair kAbsentStatus{"Прибор не подключен к выбранному COM-порту (%1). Связь с прибором "
                              "невозможна",
                              "The instrument is not connected to the selected COM-port (%1). "
@@ -275,7 +287,11 @@ void TForm1::ConnectPort(int number) {
         Comm1.SetBaudRate(br115200);
         if (!Comm1.Enabled()) Comm1.Open();
         if (Comm1.Enabled()) break;
-        if (!AskRetry(this, Text(kBusyStatus, name), Text(kBusyAsk, name))) return;
+        const int error = Comm1.LastOpenError();
+        const bool noAccess = error == EACCES || error == EPERM;
+        if (!AskRetry(this, Text(noAccess ? kNoAccessStatus : kBusyStatus, name),
+                      Text(noAccess ? kNoAccessAsk : kBusyAsk, name)))
+            return;
     }
     while (!CheckInstrumentLines(Comm1, SleepMs)) {
         if (!AskRetry(this, Text(kAbsentStatus, name), Text(kAbsentAsk, name))) return;

@@ -11,9 +11,12 @@
 #include <QPlainTextEdit>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vyz;
 
@@ -51,6 +54,8 @@ private slots:
     void notConnectedRetryThenIgnoreKeepsPortOpen();
     void abortEndsTheProgramWithExitCode1();
     void abortChild();
+    void portWithoutRightsNamesTheDialoutGroup();
+    void noAccessChild();
     void selectSerialThenUsb();
     void startupSelection_data();
     void startupSelection();
@@ -234,6 +239,49 @@ void TestSerialPorts::abortChild() {
     BoxAnswerer answerer({QMessageBox::Abort});
     form_->ConnectPort(33);
     QFAIL("still running");
+}
+
+// A port the user may not open is listed, and the question says how to get the right.
+void TestSerialPorts::portWithoutRightsNamesTheDialoutGroup() {
+    if (::geteuid() != 0) QSKIP("needs root to start the program as an unprivileged user");
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (setpriv.isEmpty()) QSKIP("setpriv (util-linux) is not installed");
+    // The terminal belongs to root with mode 0600: the unprivileged user may not open it.
+    QVERIFY(dev_->link("ttyUSB0", pty_->slavePath()));
+    QCOMPARE(::chmod(pty_->slavePath().toLocal8Bit().constData(), 0600), 0);
+    QFile::setPermissions(dev_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                            QFile::ReadOther | QFile::ExeOther);
+    QTemporaryDir home;
+    QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VYZ_TEST_NOACCESS_DEVROOT", dev_->path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", home.path());
+    env.remove("XDG_RUNTIME_DIR");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups",
+                          QCoreApplication::applicationFilePath(), "noAccessChild"});
+    QVERIFY(child.waitForFinished(30000));
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    QVERIFY2(child.exitCode() == 0, qPrintable(output));
+    QVERIFY2(output.contains("PASS   : TestSerialPorts::noAccessChild()"), qPrintable(output));
+}
+
+// Run by the test above as an unprivileged user.
+void TestSerialPorts::noAccessChild() {
+    const QByteArray root = qgetenv("VYZ_TEST_NOACCESS_DEVROOT");
+    if (root.isEmpty()) QSKIP("runs as a child process");
+    SetSerialDeviceRoot(root.toStdString());
+    BoxAnswerer answerer({QMessageBox::Ignore});
+    form_->ConnectPort(33);
+    QVERIFY(!form_->Comm1.Enabled());
+    QCOMPARE(answerer.texts().size(), 1);
+    QVERIFY2(answerer.texts()[0].contains("ttyUSB0") && answerer.texts()[0].contains("dialout") &&
+                 answerer.texts()[0].contains("sudo adduser $USER dialout"),
+             qPrintable(answerer.texts()[0]));
 }
 
 void TestSerialPorts::selectSerialThenUsb() {
