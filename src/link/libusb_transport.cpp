@@ -89,12 +89,14 @@ const TextPair NotConnectedText{
 
 // usb_open refused the instrument: on Linux nearly always the rights on its device node.
 const TextPair NoAccessText{
-    "Нет доступа к прибору на шине USB. Разрешите доступ правилом udev: скопируйте файл "
-    "60-vyz1.rules из packaging/udev в /etc/udev/rules.d/, выполните \"sudo udevadm control "
-    "--reload\" и подключите прибор заново",
-    "No access to the device on the USB bus. Grant access with the udev rule: copy "
-    "60-vyz1.rules from packaging/udev to /etc/udev/rules.d/, run \"sudo udevadm control "
-    "--reload\" and connect the device again"};
+    "Нет доступа к прибору на шине USB. Доступ даёт правило udev 60-vyz1.rules: оно входит в "
+    "пакет программы (/usr/lib/udev/rules.d); иначе скопируйте его из папки packaging/udev "
+    "программы в /etc/udev/rules.d/ и выполните \"sudo udevadm control --reload\". Затем "
+    "подключите прибор заново",
+    "No access to the device on the USB bus. The udev rule 60-vyz1.rules grants it: it comes "
+    "with the program's package (/usr/lib/udev/rules.d); otherwise copy it from the program's "
+    "packaging/udev folder to /etc/udev/rules.d/ and run \"sudo udevadm control --reload\". "
+    "Then connect the device again"};
 
 struct ErrorRow {
     int errnoValue;
