@@ -69,12 +69,13 @@ grep -q '^Width=' "$ini" || fail "geometry not written at exit"
 grep -q 'Vyz1EngHelp' <<<"$(ls "$root/usr/share/vyz/Help")" || fail "help not installed"
 
 # A real install and removal where this runs as root and the package is not installed already.
-if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W vyz >/dev/null 2>&1; then
-    trap 'dpkg -r vyz >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W -f='${Status}' vyz 2>/dev/null | grep -q ' installed$'; then
+    trap 'dpkg --purge vyz >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
     dpkg -i "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "dpkg -i"; }
     [ -x /usr/bin/vyz ] && [ -f /usr/share/applications/vyz.desktop ] && [ -f "/$rule" ] \
         || fail "installed files missing"
-    dpkg -r vyz >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "dpkg -r"; }
+    dpkg --purge vyz >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "dpkg --purge"; }
+    dpkg-query -W vyz >/dev/null 2>&1 && fail "dpkg still knows the package after purging it"
     for path in /usr/bin/vyz /usr/share/applications/vyz.desktop "/$rule" /usr/share/vyz; do
         [ ! -e "$path" ] || fail "$path left after removal"
     done
