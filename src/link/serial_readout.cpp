@@ -3,6 +3,7 @@
 #include "link/comm.h"
 #include "link/frame_checksum.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -114,9 +115,35 @@ public:
         const int64_t start = host_.NowUs();
         while (line_.OutQueCount() > 0 && host_.NowUs() - start < kTransmitBoundUs) {
         }
-        if (!WaitUs(kSettleUs)) return false;
-        line_.PurgeIn(); // nothing the instrument sends this early belongs to the reply
+        // Nothing the instrument sends within the settling time belongs to the reply, and is
+        // thrown away. What is thrown away is what was seen waiting before that time ran out:
+        // when the program is scheduled late, a reply that has begun since is kept.
+        const int64_t settleStart = host_.NowUs();
+        int early = 0;
+        for (;;) {
+            if (host_.StopRequested()) return false;
+            const int64_t left = kSettleUs - (host_.NowUs() - settleStart);
+            if (left <= 0) break;
+            early = line_.InQueCount();
+            host_.Idle(left);
+        }
+        DiscardInput(early);
         return true;
+    }
+
+    // Discards the first `count` waiting bytes (all of them by a purge when nothing came since).
+    void DiscardInput(int count) {
+        if (count <= 0) return;
+        if (line_.InQueCount() <= count) {
+            line_.PurgeIn();
+            return;
+        }
+        uint8_t scrap[64];
+        while (count > 0) {
+            const int n = line_.Read(scrap, std::min(count, int(sizeof scrap)));
+            if (n <= 0) break;
+            count -= n;
+        }
     }
 
     // Waits until `count` bytes are waiting or `us` has passed; false when stopped.

@@ -35,6 +35,7 @@ public:
         std::vector<vyzsim::Chunk> plan;
         if (model_.Receive(data, static_cast<size_t>(count), plan)) {
             scheduled_.clear();
+            if (strayAtUs >= 0) scheduled_.push_back({clock_.now + strayAtUs, {0x55}});
             for (auto& c : plan)
                 scheduled_.push_back({clock_.now + c.atUs, std::move(c.bytes)});
         }
@@ -61,6 +62,9 @@ public:
         received_.clear();
     }
     void failNextWrites(int n) { failWrites_ = n; }
+    // A byte that arrives this long after every request, within the settling time (an echo or
+    // noise on the line); negative: none.
+    int64_t strayAtUs = -1;
 
     std::vector<std::vector<uint8_t>> frames;
     QStringList log;
@@ -84,7 +88,8 @@ class TestHost final : public ReadoutHost {
 public:
     explicit TestHost(VirtualClock& clock) : clock_(clock) {}
     int64_t NowUs() override { return clock_.now; }
-    void Idle(int64_t maxUs) override { clock_.now += std::min<int64_t>(maxUs, 200); }
+    // Each rest lasts up to 200 us, plus `lateUs` when the system wakes the program late.
+    void Idle(int64_t maxUs) override { clock_.now += std::min<int64_t>(maxUs, 200) + lateUs; }
     bool StopRequested() override { return stopAtUs >= 0 && clock_.now >= stopAtUs; }
     void Identified(const uint8_t* id) override { identity = std::string(id, id + 6); }
     void CountKnown(int a, int t) override {
@@ -96,6 +101,7 @@ public:
     void WriteFailed() override { ++writeFailures; }
 
     int64_t stopAtUs = -1;
+    int64_t lateUs = 0;
     std::string identity;
     int announced = -1, toRead = -1, writeFailures = 0;
     std::vector<int> progress, storedReports;
@@ -130,13 +136,16 @@ struct Run {
 
 // Every run ends: a read-out still going after a minute of virtual time is stopped.
 Run RunAgainst(InstrumentOptions options, int capacity = ArchiveCapacity,
-               int64_t stopAtUs = 60000000, int failWrites = 0) {
+               int64_t stopAtUs = 60000000, int failWrites = 0, int64_t strayAtUs = -1,
+               int64_t lateUs = 0) {
     VirtualClock clock;
     InstrumentModel model(std::move(options));
     MemoryLine line(clock, model);
     line.failNextWrites(failWrites);
+    line.strayAtUs = strayAtUs;
     TestHost host(clock);
     host.stopAtUs = stopAtUs;
+    host.lateUs = lateUs;
     std::vector<SerialPayload> staging(static_cast<size_t>(capacity));
     Run run;
     run.result = RunSerialReadout(line, host, staging.data(), capacity);
@@ -171,6 +180,8 @@ private slots:
     void faults_data();
     void faults();
     void silentInstrumentRepeatsIdentificationUntilStopped();
+    void byteWithinTheSettlingTimeIsThrownAway();
+    void replyBegunWhileTheProgramWokeLateIsKept();
     void stopDuringRecordsKeepsWhatWasStaged();
     void failedWriteIsReportedAndTheRequestRepeated();
     void capacityLimitsTheRequests();
@@ -295,6 +306,28 @@ void TestSerialProtocol::silentInstrumentRepeatsIdentificationUntilStopped() {
     // One attempt about every 156 ms: 5 ms settling and the 151 ms wait.
     QCOMPARE(run.log, QStringList(7, "ident"));
     QVERIFY(run.identity.empty());
+}
+
+void TestSerialProtocol::byteWithinTheSettlingTimeIsThrownAway() {
+    const Run run = RunAgainst(WithRecords(3), ArchiveCapacity, 10000000, 0, 1000);
+    QCOMPARE(int(run.result.outcome), int(ReadoutOutcome::Done));
+    QCOMPARE(run.log, (QStringList{"ident", "count", "record 65535", "record 1", "record 2"}));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(std::memcmp(run.staged[i].data(), MakeRecord(i).data(), 24) == 0);
+}
+
+// The reply starts right after the settling time, and the program wakes 2 ms late from each
+// rest: what was waiting before the settling time ran out (nothing) is thrown away, the reply
+// that has begun since is read without repeating the request.
+void TestSerialProtocol::replyBegunWhileTheProgramWokeLateIsKept() {
+    InstrumentOptions o = WithRecords(3);
+    o.turnaroundUs = 0;
+    o.realTiming = true;
+    const Run run = RunAgainst(o, ArchiveCapacity, 10000000, 0, -1, 2000);
+    QCOMPARE(int(run.result.outcome), int(ReadoutOutcome::Done));
+    QCOMPARE(run.log, (QStringList{"ident", "count", "record 65535", "record 1", "record 2"}));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(std::memcmp(run.staged[i].data(), MakeRecord(i).data(), 24) == 0);
 }
 
 void TestSerialProtocol::stopDuringRecordsKeepsWhatWasStaged() {
