@@ -14,20 +14,6 @@ using usbtest::RecordingHost;
 
 namespace {
 
-UsbPauses FastPauses() {
-    UsbPauses p;
-    p.start = 20;
-    p.pass = 5;
-    p.idle = 10;
-    p.eventLook = 2;
-    p.afterIdentityCommand = 2;
-    p.afterIdentity = 2;
-    p.beforeScreen = 2;
-    p.screenSearch = 50;
-    p.redFlash = 2;
-    return p;
-}
-
 const QString Grey = "link:8421504";
 const QString Red = "link:255";
 const QString Green = "link:65280";
@@ -46,7 +32,7 @@ struct Rig {
         host.events = events;
         DataReadResult = usbResultPending;
         ScreenReadResult = usbResultPending;
-        worker = std::make_unique<USBThread>(host, LibUSB, FastPauses());
+        worker = std::make_unique<USBThread>(host, LibUSB, usbtest::FastPauses());
         worker->Start();
     }
     ~Rig() {

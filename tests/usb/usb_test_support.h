@@ -18,6 +18,21 @@
 
 namespace usbtest {
 
+// The worker's pauses shortened, so a test does not wait seconds for each exchange.
+inline vyz::UsbPauses FastPauses() {
+    vyz::UsbPauses p;
+    p.start = 20;
+    p.pass = 5;
+    p.idle = 10;
+    p.eventLook = 2;
+    p.afterIdentityCommand = 2;
+    p.afterIdentity = 2;
+    p.beforeScreen = 2;
+    p.screenSearch = 50;
+    p.redFlash = 2;
+    return p;
+}
+
 // The record the simulator serves as record i: every field distinct, coordinates included.
 inline vyz::ArchiveRecord SampleRecord(int i) {
     vyz::ArchiveRecord r{};

@@ -26,21 +26,6 @@ using namespace vyz;
 
 namespace {
 
-// The worker's pauses shortened, so a test does not wait seconds for each exchange.
-UsbPauses FastPauses() {
-    UsbPauses p;
-    p.start = 20;
-    p.pass = 5;
-    p.idle = 10;
-    p.eventLook = 2;
-    p.afterIdentityCommand = 2;
-    p.afterIdentity = 2;
-    p.beforeScreen = 2;
-    p.screenSearch = 50;
-    p.redFlash = 2;
-    return p;
-}
-
 // The image the simulated instrument sends (byte i is i * 7 + 3), in a receive buffer.
 std::vector<uint8_t> SimImage(int size) {
     std::vector<uint8_t> image(ScreenColourSize, 0);
@@ -124,7 +109,7 @@ class TestViewer : public QObject {
         return host;
     }
     // Starts the real worker on the simulated instrument playing `scenario`.
-    void StartWorker(const QStringList& scenario, UsbPauses pauses = FastPauses()) {
+    void StartWorker(const QStringList& scenario, UsbPauses pauses = usbtest::FastPauses()) {
         sim_.Set(scenario);
         workerHost_.Forget();
         workerHost_.events = {std::make_shared<AutoResetEvent>(false),
@@ -231,7 +216,7 @@ private slots:
     }
 
     void keypadDisabledWhileWaiting() {
-        UsbPauses slow = FastPauses();
+        UsbPauses slow = usbtest::FastPauses();
         slow.beforeScreen = 400; // the exchange takes a while
         StartWorker({"screen=mono"}, slow);
         auto* viewer = new TfrmScreenshot(Host());
@@ -405,7 +390,7 @@ private slots:
     }
 
     void severalViewers() {
-        UsbPauses slow = FastPauses();
+        UsbPauses slow = usbtest::FastPauses();
         slow.beforeScreen = 200;
         StartWorker({"screen=mono"}, slow);
         auto* first = new TfrmScreenshot(Host());
