@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,12 +14,15 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vyz::report {
 
@@ -115,7 +119,10 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     setObjectName(QStringLiteral("frxPreview"));
     setWindowTitle(Tr("Preview"));
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
-    resize(900, 700);
+    // Room for an A4 page at 100 % (landscape too) and the whole tool bar, within the screen.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() : QSize(1280, 1024);
+    resize(std::min(room.width() * 9 / 10, 1300), std::min(room.height() * 9 / 10, 1000));
 
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
