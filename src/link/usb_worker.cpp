@@ -248,6 +248,12 @@ bool USBThread::read(uint8_t* buffer, int length) {
     return lastResult_ >= 0;
 }
 
+// A measurement record or an image row that comes short would be stored with made-up bytes: it
+// fails the exchange instead (the status line then shows the count that came).
+bool USBThread::readWhole(uint8_t* buffer, int length) {
+    return read(buffer, length) && lastResult_ == length;
+}
+
 void USBThread::showStatus(const std::string& text) {
     host_.ShowStatus(text);
 }
@@ -322,7 +328,7 @@ void USBThread::recordsStep() {
     RecordCount = 0;
     for (int i = 0; i < count; ++i) {
         host_.ProgressSet(i * 1000 / count);
-        if (!read(receive_, size)) return failure();
+        if (!readWhole(receive_, size)) return failure();
         auto* record = reinterpret_cast<uint8_t*>(&MeasurementArchive[i]);
         std::memcpy(record, receive_, 22);
         if (coordinates) {
@@ -357,9 +363,9 @@ void USBThread::screenStep() {
     ScreenDataSize = size;
     if (buffer && size == ScreenColourSize) {
         for (int row = 0; row < ScreenColourSize / ScreenRowSize; ++row)
-            if (!read(buffer + row * ScreenRowSize, ScreenRowSize)) return failure();
+            if (!readWhole(buffer + row * ScreenRowSize, ScreenRowSize)) return failure();
     } else if (buffer && size == ScreenMonoSize) {
-        if (!read(buffer, ScreenMonoSize)) return failure();
+        if (!readWhole(buffer, ScreenMonoSize)) return failure();
     } else {
         showStatus(ScreenErrorText());
         return failure();

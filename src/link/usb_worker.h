@@ -102,6 +102,7 @@ private:
     void showStatus(const std::string& text);
     bool write(uint8_t code);
     bool read(uint8_t* buffer, int length);
+    bool readWhole(uint8_t* buffer, int length);
     bool stillWanted() const; // false once stopped or, for an image, once the viewer cancelled
     void setArchiveBusy(bool busy);
 

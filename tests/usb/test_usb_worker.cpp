@@ -133,6 +133,9 @@ private slots:
             << QStringList{"The instrument reported an impossible name length: -1",
                            "LibUsb: Error 4"};
         // Transfers 9 and 10 carry records 0 and 1; then the device leaves the bus.
+        QTest::newRow("record 1 comes short")
+            << "plain3" << QStringList{"short_transfer=10"} << int(usbResultFailed) << 1
+            << QStringList{"Results Read...", "LibUsb: Error 12"};
         QTest::newRow("device gone after two records")
             << "plain3" << QStringList{"gone_after=10"} << int(usbResultFailed) << 2
             << QStringList{"Results Read...", "LibUsb: No such device"};
@@ -235,6 +238,12 @@ private slots:
         QTest::newRow("time-out in row 10")
             << QStringList{"fail_transfer=13"} << int(usbResultFailed) << 153600
             << "read 640 -> 640" << 10;
+        QTest::newRow("row 10 comes short")
+            << QStringList{"short_transfer=13"} << int(usbResultFailed) << 153600
+            << "read 640 -> 640" << 10;
+        QTest::newRow("monochrome image comes short")
+            << QStringList{"screen=mono", "short_transfer=3"} << int(usbResultFailed) << 9600
+            << "read 9600 -> 4800" << 1;
     }
     void displayImage() {
         QFETCH(QStringList, scenario);
