@@ -9,5 +9,7 @@ std::atomic<int32_t> ScreenDataSize{0};
 std::atomic<int32_t> DataReadResult{usbResultPending};
 std::atomic<int32_t> ScreenReadResult{usbResultPending};
 std::atomic<bool> UsbWorkerRunning{false};
+std::atomic<bool> ArchiveReadWanted{true};
+std::atomic<bool> UsbArchiveSearching{false};
 
 } // namespace vyz

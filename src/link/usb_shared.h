@@ -45,5 +45,12 @@ extern std::atomic<int32_t> DataReadResult;
 extern std::atomic<int32_t> ScreenReadResult;
 // True while a worker thread runs (between its start and the end of its Execute).
 extern std::atomic<bool> UsbWorkerRunning;
+// Whether the requesting side still wants the archive it asked for. The main window clears it
+// when it withdraws a request (stop, the time bound, another port chosen) and when nobody asked
+// (the request event starts signalled); the worker then drops the request, gives up its search
+// or abandons the exchange at its next transfer, and answers with usbResultCancelled.
+extern std::atomic<bool> ArchiveReadWanted;
+// True while the worker serves an archive request and its last search found no instrument.
+extern std::atomic<bool> UsbArchiveSearching;
 
 } // namespace vyz

@@ -5,20 +5,11 @@
 #include "link/libusb_transport.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <cstring>
 
 namespace vyz {
 namespace {
-
-// Commands: the code byte, then its complement.
-constexpr uint8_t cmdIdentity = 0x01;
-constexpr uint8_t cmdArchiveState = 0x02;
-constexpr uint8_t cmdRecords = 0x03;
-constexpr uint8_t cmdScreen = 0x04;
-
-constexpr int ScreenRowSize = 640;
-constexpr int MinRecordSize = 22; // up to and including the temperature
 
 const TextPair ParametersReadText{"Чтение параметров...", "Parameters Read..."};
 const TextPair ResultsReadText{"Чтение результатов...", "Results Read..."};
@@ -37,12 +28,6 @@ const TextPair BadIdentityLengthText{"Прибор сообщил недопус
 const TextPair BadArchiveSizeText{"Прибор сообщил недопустимый размер архива (записей, байт): ",
                                   "The instrument reported an impossible archive size (records, "
                                   "bytes): "};
-
-int32_t int32At(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 |
-                                static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The instrument's texts are in the Windows Cyrillic code page.
 std::string Cp1251ToUtf8(const char* text) {
@@ -78,8 +63,25 @@ std::string IdentityText() {
 
 std::atomic<int64_t> UsbPausedMicroseconds{0};
 
+// The transport as the exchanges see it. A request the requesting side gave up (or a stopping
+// worker) moves no more bytes: the transfer fails at once and the exchange ends there.
+class USBThread::Link final : public UsbLink {
+public:
+    explicit Link(USBThread& worker) : worker_(worker) {}
+    int Write(const uint8_t* bytes, int length) override {
+        return worker_.stillWanted() ? worker_.usb_.WriteData(bytes, length) : -ECANCELED;
+    }
+    int Read(uint8_t* buffer, int length) override {
+        return worker_.stillWanted() ? worker_.usb_.ReadData(buffer, length) : -ECANCELED;
+    }
+
+private:
+    USBThread& worker_;
+};
+
 USBThread::USBThread(UsbHost& host, TLibUsb& transport, UsbPauses pauses)
-    : host_(host), usb_(transport), pauses_(pauses) {}
+    : host_(host), usb_(transport), pauses_(pauses), link_(std::make_unique<Link>(*this)),
+      staging_(std::make_unique<ArchiveRecord[]>(ArchiveCapacity)) {}
 
 USBThread::~USBThread() {
     Terminate();
@@ -149,6 +151,7 @@ void USBThread::Execute() {
     usb_.CloseDevice();
     usb_.CloseLibUsb();
     UsbState = usBindLibrary;
+    UsbArchiveSearching = false;
     UsbWorkerRunning = false;
     {
         std::lock_guard lock(stopMutex_);
@@ -205,6 +208,9 @@ void USBThread::idleStep() {
         archive = true;
         archiveWaiting_ = false;
     }
+    // A request nobody wants any more (withdrawn, or the event's signalled start in a program
+    // that did not start on USB) is dropped.
+    archive = archive && ArchiveReadWanted.load();
     if (screen) {
         // The image is read first; an archive request that came with it is served right after,
         // so the read command waiting for it is answered too.
@@ -216,42 +222,21 @@ void USBThread::idleStep() {
     }
 }
 
-void USBThread::setArchiveBusy(bool busy) {
-    if (busy == archiveBusy_) return;
-    archiveBusy_ = busy;
-    host_.SetArchiveBusy(busy);
-}
-
 void USBThread::openForArchiveStep() {
-    if (usb_.FindDevice() != 0) return; // searched again next pass
-    setArchiveBusy(true);
+    if (!ArchiveReadWanted.load()) return endArchiveRead(usbResultCancelled);
+    if (usb_.FindDevice() != 0) { // searched again next pass
+        UsbArchiveSearching = true;
+        return;
+    }
+    UsbArchiveSearching = false;
     UsbState = usReadIdentity;
     setLink(LinkColourBusy);
 }
 
 bool USBThread::stillWanted() const {
     if (Terminated()) return false;
-    return !screenRequest_ || UsbState.load() == usReadScreen;
-}
-
-bool USBThread::write(uint8_t code) {
-    if (!stillWanted()) return false;
-    const uint8_t command[2] = {code, static_cast<uint8_t>(~code)};
-    lastResult_ = usb_.WriteData(command, 2);
-    return lastResult_ >= 0;
-}
-
-bool USBThread::read(uint8_t* buffer, int length) {
-    if (!stillWanted()) return false;
-    std::memset(buffer, 0, static_cast<size_t>(length)); // bytes a short reply leaves out are 0
-    lastResult_ = usb_.ReadData(buffer, length);
-    return lastResult_ >= 0;
-}
-
-// A measurement record or an image row that comes short would be stored with made-up bytes: it
-// fails the exchange instead (the status line then shows the count that came).
-bool USBThread::readWhole(uint8_t* buffer, int length) {
-    return read(buffer, length) && lastResult_ == length;
+    if (screenRequest_) return UsbState.load() == usReadScreen;
+    return ArchiveReadWanted.load();
 }
 
 void USBThread::showStatus(const std::string& text) {
@@ -266,22 +251,13 @@ void USBThread::setLink(uint32_t colour) {
 void USBThread::identityStep() {
     host_.ProgressStart();
     setLink(LinkColourBusy);
-    if (!write(cmdIdentity)) return failure();
+    const UsbStep command = SendUsbCommand(*link_, UsbCmdIdentity);
+    if (!command.ok()) return failure(command);
     pause(pauses_.afterIdentityCommand);
-    if (!read(receive_, 4)) return failure();
-    int length = int32At(receive_);
-    if (length < 0) {
-        showStatus(BadIdentityLengthText() + std::to_string(length));
-        return failure();
-    }
-    if (length >= static_cast<int>(sizeof DeviceIdText)) length = sizeof DeviceIdText - 1;
-    if (length > 0) {
-        if (!read(receive_, length)) return failure();
-        if (lastResult_ < length) length = lastResult_;
-    }
-    for (int i = 0; i < length; ++i)
-        DeviceIdText[i] = receive_[i] == 0 ? ' ' : char(receive_[i]);
-    DeviceIdText[length] = 0;
+    const UsbIdentity identity = ReadUsbIdentity(*link_, DeviceIdText);
+    if (identity.outcome == UsbOutcome::BadIdentityLength)
+        showStatus(BadIdentityLengthText() + std::to_string(identity.announced));
+    if (!identity.ok()) return failure(identity);
     showStatus(IdentityText());
     pause(pauses_.afterIdentity);
     UsbState = usReadArchiveState;
@@ -289,60 +265,40 @@ void USBThread::identityStep() {
 }
 
 void USBThread::archiveStateStep() {
-    host_.ClearTable();
-    if (!write(cmdArchiveState)) return failure();
-    if (!read(receive_, 4)) return failure();
-    if (int32At(receive_) != 2) {
-        showStatus(InvalidFormatTexts());
-        return failure();
-    }
-    if (!read(receive_, 2)) return failure();
-    archiveState_ = receive_[0] | receive_[1] << 8;
+    const UsbArchiveState state = ReadUsbArchiveState(*link_);
+    if (state.outcome == UsbOutcome::BadStateLength) showStatus(InvalidFormatTexts());
+    if (!state.ok()) return failure(state);
+    archiveState_ = state.value;
     UsbState = usReadRecords;
     showStatus(ResultsReadText());
 }
 
 void USBThread::recordsStep() {
     if (archiveState_ == 0) {
+        // The instrument holds nothing: the window shows an empty archive (the layout stays).
+        if (!host_.CommitArchive(nullptr, 0, std::nullopt))
+            return endArchiveRead(usbResultCancelled);
         showStatus(IdentityText() + "; " + ArchiveEmptyText());
         host_.ClearPanel();
         host_.ProgressHide();
         setLink(LinkColourIdle);
-        UsbState = usIdle;
-        usb_.CloseDevice();
-        finishRequest(false, usbResultEmpty);
-        return;
+        return endArchiveRead(usbResultEmpty);
     }
     setLink(LinkColourBusy);
-    if (!write(cmdRecords)) return failure();
-    if (!read(receive_, 8)) return failure();
-    const int32_t count = int32At(receive_);
-    const int32_t size = int32At(receive_ + 4);
-    if (count < 0 || count > ArchiveCapacity || size < MinRecordSize ||
-        size > static_cast<int>(sizeof receive_)) {
-        showStatus(BadArchiveSizeText() + std::to_string(count) + ", " + std::to_string(size));
-        return failure();
-    }
-    const bool coordinates = size >= 32;
-    host_.SetCoordinates(coordinates);
-    RecordCount = 0;
-    for (int i = 0; i < count; ++i) {
-        host_.ProgressSet(i * 1000 / count);
-        if (!readWhole(receive_, size)) return failure();
-        auto* record = reinterpret_cast<uint8_t*>(&MeasurementArchive[i]);
-        std::memcpy(record, receive_, 22);
-        if (coordinates) {
-            std::memcpy(record + 22, receive_ + 22, 10);
-        } else {
-            std::memset(record + 22, 0, 8); // no coordinates in this layout
-            std::memcpy(record + 30, receive_ + 22, 2);
-        }
-        RecordCount = i + 1;
-    }
-    host_.FillTable();
+    const UsbRecordsHeader header = ReadUsbRecordsHeader(*link_, ArchiveCapacity);
+    if (header.outcome == UsbOutcome::BadArchiveSize)
+        showStatus(BadArchiveSizeText() + std::to_string(header.count) + ", " +
+                   std::to_string(header.size));
+    if (!header.ok()) return failure(header);
+    const UsbStep records = ReadUsbRecords(*link_, header, staging_.get(), [this, &header](int i) {
+        host_.ProgressSet(i * 1000 / header.count);
+    });
+    if (!records.ok()) return failure(records);
+    if (!host_.CommitArchive(staging_.get(), header.count, header.coordinates()))
+        return endArchiveRead(usbResultCancelled);
     UsbState = usIdle;
     usb_.CloseDevice();
-    showStatus(IdentityText() + "; " + RecordsLoadedText() + std::to_string(RecordCount.load()));
+    showStatus(IdentityText() + "; " + RecordsLoadedText() + std::to_string(header.count));
     host_.ProgressHide();
     finishRequest(false, usbResultDone);
     setLink(LinkColourIdle);
@@ -356,20 +312,10 @@ void USBThread::screenStep() {
     showStatus(ScreenReadingText());
     setLink(LinkColourBusy);
     pause(pauses_.beforeScreen);
-    uint8_t* buffer = ScreenBuffer.load();
-    if (!write(cmdScreen)) return failure();
-    if (!read(receive_, 4)) return failure();
-    const int32_t size = int32At(receive_);
-    ScreenDataSize = size;
-    if (buffer && size == ScreenColourSize) {
-        for (int row = 0; row < ScreenColourSize / ScreenRowSize; ++row)
-            if (!readWhole(buffer + row * ScreenRowSize, ScreenRowSize)) return failure();
-    } else if (buffer && size == ScreenMonoSize) {
-        if (!readWhole(buffer, ScreenMonoSize)) return failure();
-    } else {
-        showStatus(ScreenErrorText());
-        return failure();
-    }
+    const UsbScreen screen = ReadUsbScreen(*link_, ScreenBuffer.load());
+    ScreenDataSize = screen.size;
+    if (screen.outcome == UsbOutcome::BadScreenSize) showStatus(ScreenErrorText());
+    if (!screen.ok()) return failure(screen);
     UsbState = usIdle;
     usb_.CloseDevice();
     showStatus(ScreenReadText());
@@ -377,16 +323,24 @@ void USBThread::screenStep() {
     setLink(LinkColourIdle);
 }
 
-void USBThread::failure() {
+// An exchange given up by the requesting side: ends quietly, without touching the window.
+void USBThread::endArchiveRead(UsbRequestResult result) {
+    UsbState = usIdle;
+    UsbArchiveSearching = false;
+    usb_.CloseDevice();
+    finishRequest(false, result);
+}
+
+void USBThread::failure(const UsbStep& step) {
     const bool screen = screenRequest_;
-    if (!stillWanted()) {
+    if (!stillWanted() || step.lastResult == -ECANCELED) {
         // Stopped or cancelled: end quietly, without touching the window.
         UsbState = usIdle;
         usb_.CloseDevice();
         finishRequest(screen, usbResultCancelled);
         return;
     }
-    showStatus(TLibUsb::ErrorText(lastResult_));
+    showStatus(TLibUsb::ErrorText(step.lastResult));
     setLink(LinkColourError);
     usb_.ResetEndPoints();
     host_.ProgressHide();
@@ -401,7 +355,6 @@ void USBThread::finishRequest(bool screen, UsbRequestResult result) {
         ScreenReadResult = result;
         if (events_.scrReaded) events_.scrReaded->set();
     } else {
-        setArchiveBusy(false);
         DataReadResult = result;
         if (events_.dataReaded) events_.dataReaded->set();
     }

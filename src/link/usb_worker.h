@@ -5,6 +5,8 @@
 // answering event. It reaches the main window only through UsbHost, so it runs without the GUI.
 #pragma once
 
+#include "data/archive_record.h"
+#include "link/usb_protocol.h"
 #include "link/usb_shared.h"
 #include "platform/events.h"
 
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -44,14 +47,14 @@ public:
     virtual void ProgressStart() = 0;           // position 0, visible, second panel emptied
     virtual void ProgressSet(int position) = 0; // 0..1000
     virtual void ProgressHide() = 0;
-    virtual void SetCoordinates(bool on) = 0; // table and report layout with coordinates
     virtual uint32_t LinkColour() = 0;
     virtual void SetLinkColour(uint32_t colour) = 0;
-    virtual void ClearTable() = 0;
-    virtual void FillTable() = 0;
     virtual void ClearPanel() = 0; // the second status panel
-    // Holds back the commands that read or change the archive while an archive read runs.
-    virtual void SetArchiveBusy(bool busy) = 0;
+    // Hands over the records of a finished archive read: the main window replaces its archive
+    // with them and refills the table in one step, in the given layout (none: the layout stays).
+    // False when it no longer wants them (the read was withdrawn); nothing is replaced then.
+    virtual bool CommitArchive(const ArchiveRecord* records, int count,
+                               std::optional<bool> coordinates) = 0;
     // The four events; incomplete until the main window has created them.
     virtual UsbEvents Events() = 0;
 };
@@ -87,6 +90,7 @@ public:
     void Detach();
 
 private:
+    class Link;
     void Execute();
     void step();
     bool pause(int ms); // false when stopped meanwhile
@@ -96,19 +100,17 @@ private:
     void archiveStateStep();
     void recordsStep();
     void screenStep();
-    void failure();
+    void failure(const UsbStep& step);
+    void endArchiveRead(UsbRequestResult result);
     void finishRequest(bool screen, UsbRequestResult result);
     void setLink(uint32_t colour);
     void showStatus(const std::string& text);
-    bool write(uint8_t code);
-    bool read(uint8_t* buffer, int length);
-    bool readWhole(uint8_t* buffer, int length);
-    bool stillWanted() const; // false once stopped or, for an image, once the viewer cancelled
-    void setArchiveBusy(bool busy);
+    bool stillWanted() const; // false once stopped or once the requesting side gave up
 
     UsbHost& host_;
     TLibUsb& usb_;
     UsbPauses pauses_;
+    std::unique_ptr<Link> link_;
     std::thread thread_;
     std::atomic<bool> terminated_{false};
     std::mutex stopMutex_;
@@ -117,12 +119,11 @@ private:
 
     // Worker-thread state.
     UsbEvents events_;
-    int lastResult_ = 0;          // the result of the last transfer
-    int archiveState_ = 0;        // the value A of the archive-state reply
+    uint16_t archiveState_ = 0;   // the value A of the archive-state reply
     bool archiveWaiting_ = false; // an archive request arrived together with an image request
     bool screenRequest_ = false;  // an image request is being served (for the cancel report)
-    bool archiveBusy_ = false;    // the host holds the archive commands back
-    uint8_t receive_[512] = {};
+    // The records of the read under way; they reach the archive only in the window's commit.
+    std::unique_ptr<ArchiveRecord[]> staging_;
 };
 
 } // namespace vyz

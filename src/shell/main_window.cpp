@@ -5,6 +5,7 @@
 #include "data/record_text.h"
 #include "data/table_layout.h"
 #include "data/text_pair.h"
+#include "link/usb_shared.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
 #include "platform/usb_log.h"
@@ -34,6 +35,7 @@
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 namespace vyz {
@@ -85,6 +87,8 @@ private:
 
 TForm1::TForm1() {
     Form1 = this;
+    // The USB request event starts signalled; only a start on USB wants what it asks for.
+    ArchiveReadWanted = false;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr8("VYZ. Плотномер асфальта"));
     setWindowIcon(ProgramIcon());
@@ -356,6 +360,8 @@ void TForm1::FormCreate() {
     hDataReadedEvent = CreateMyEvent("DataReadedEvent", false);
     hScreenRdEvent = CreateMyEvent("ScreenRdEvent", false);
     hScrReadedEvent = CreateMyEvent("ScrReadedEvent", false);
+    // A start on USB reads the archive on its own, as a read command would.
+    if (AUSB->isChecked()) BeginUsbRead();
 }
 
 // --- status line -----------------------------------------------------------------------------
@@ -459,6 +465,17 @@ void TForm1::FillDataTable(int order) {
     }
     model->AnnounceRows(firstUnannounced, count + 1);
     SetArchiveBusy(false);
+}
+
+void TForm1::CommitArchive(const ArchiveRecord* records, int count,
+                           std::optional<bool> coordinates) {
+    count = std::clamp(count, 0, ArchiveCapacity);
+    if (coordinates) SetGPSMode(*coordinates);
+    ClearTable();
+    if (count > 0) std::memcpy(MeasurementArchive, records, sizeof(ArchiveRecord) * size_t(count));
+    RecordCount = count;
+    ++archiveGeneration_;
+    FillDataTable(1);
 }
 
 void TForm1::ClearTable() {

@@ -2,6 +2,7 @@
 // worker, the four events) and the routines the other parts of the program call on it.
 #pragma once
 
+#include "data/archive_record.h"
 #include "link/comm.h" // [serial] Comm1
 #include "platform/events.h"
 #include "shell/string_grid.h"
@@ -10,11 +11,14 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QToolButton;
 class QFrame;
 
@@ -55,6 +59,13 @@ public:
     // Disables the commands that would change or read the archive while a read-out or fill runs.
     void SetArchiveBusy(bool busy);
     bool ArchiveBusy() const { return archiveBusy_ > 0; }
+    // The one way into the archive: every reader of the instrument or of a file prepares its
+    // records on its side and hands them over here, on the user-interface thread. The archive is
+    // replaced by `count` records (layout switched first when one is given) and the table
+    // refilled from it, so save, report and clipboard only ever see a whole archive.
+    void CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates);
+    // Counts the commits: a command that waited in a dialog sees whether the archive changed.
+    uint64_t ArchiveGeneration() const { return archiveGeneration_; }
 
     // --- texts ---
     void MenuFill();
@@ -105,8 +116,17 @@ public:
     void WaitUsbWorkerEnd();
     void ShutdownUsbWorker(); // the window goes away without the exit sequence (tests)     // exit
                               // step 8: waits up to 1000 ms for the worker thread
-    void UsbReadHandOff();    // the read command while USB is the selected link
-    void SelectUsb();         // choosing USB from the port menu: re-binds the transport
+    void UsbReadHandOff();    // the read command while USB is the selected link: returns at its end
+    // The archive read over USB, shared by the read command and the start-up on USB: shown while
+    // it waits for the instrument, ended by Stop, by the time bound, or by leaving USB. Read and
+    // the archive commands are disabled from the request to its end.
+    void BeginUsbRead();
+    void PollUsbRead(int waitMs);
+    bool UsbReadRunning() const { return usbRead_.active; }
+    void LeaveUsb(); // another port is chosen: a pending request is withdrawn
+    // The worker's hand-over at the end of a read; false when the read was withdrawn.
+    bool CommitUsbArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates);
+    void SelectUsb(); // choosing USB from the port menu: re-binds the transport
     // [serial] main_window_serial.cpp
     void StartupPortSelection(); // start-up: lists the ports, connects the stored port
     void SelectPort(int number); // the operator's choice; 0 = USB
@@ -116,7 +136,7 @@ public:
     void ConnectPort(int number);
     void FillPortMenu();          // the 20 port actions from PortNumbers / PortCount
     TComm Comm1;                  // the serial port
-    QAction* AStopRead = nullptr; // stops a serial read-out (Esc); shown only while one runs
+    QAction* AStopRead = nullptr; // stops a read-out (Esc); shown only while one runs
     // [viewer] docking.cpp: moves docked tool windows with the main window
     void CatchDrag(const QPoint& oldTopLeft, const QPoint& newTopLeft);
     // [files] main_window_files.cpp: opens `path` as the Open command would, without the dialog
@@ -159,6 +179,7 @@ private:
     LinkIndicator* shapeLink_ = nullptr;
     TfrmStatus* frmStatus_ = nullptr;
     int archiveBusy_ = 0;
+    uint64_t archiveGeneration_ = 0;
     bool exiting_ = false;
     QString helpFileName_;
     QPoint lastFramePos_;
@@ -176,10 +197,24 @@ private:
     // --- feature state: each feature adds its members in its own section ---
     // [files] (main_window_files.cpp, main_window_clipboard.cpp)
     // [usb] (main_window_usb.cpp)
+    struct UsbRead {
+        bool active = false;
+        bool polling = false;      // PollUsbRead is running (it may pump events)
+        bool waitingShown = false; // the operator was asked to connect the instrument
+        uint32_t start = 0;        // tick of the request
+        int waitSeconds = 30;      // the bound on waiting for the instrument
+    };
+    UsbRead usbRead_;
+    QTimer* usbReadTimer_ = nullptr;
+    void EndUsbRead(const QString& text);
+    void WithdrawUsbRead();
     // [serial] (main_window_serial.cpp)
     static bool ApplyStoredCommSettings(TComm& comm);
     bool commSettingsApplied_ = ApplyStoredCommSettings(Comm1);
-    void SetSerialReadoutRunning(bool running);
+    // While a read-out runs, the stop command is offered and the commands that would touch the
+    // archive (and with `lockPorts` the port menu) are disabled.
+    void SetReadoutRunning(bool running, bool lockPorts);
+    QString StoppedText() const;
     void ShowPortError(const std::exception& error);
     QToolButton* btnStopRead_ = nullptr;
     bool stopRead_ = false;

@@ -31,6 +31,17 @@ const TextPair WriteFailed{"Не удается записать файл. Во�
                            "Unable to write file. Perhaps there is no room on the disk"};
 const TextPair WriteErrorCaption{"Ошибка записи на диск", "Error writing to disk"};
 const TextPair RecordsSaved{"Сохранено на диск записей: ", "Saved to disk records: "};
+// A read-out replaced the archive while the command waited in its dialog.
+const TextPair NotSavedArchiveChanged{
+    "Пока было открыто окно сохранения, архив был заново считан из прибора. Файл не сохранён: "
+    "сохраните новый архив ещё раз",
+    "The archive was read again from the instrument while the save dialog was open. The file was "
+    "not saved: save the new archive again"};
+const TextPair NotOpenedArchiveChanged{
+    "Пока было открыто окно открытия файла, архив был заново считан из прибора. Файл не открыт, "
+    "чтобы не заменить новые данные незаметно: откройте его ещё раз",
+    "The archive was read again from the instrument while the open dialog was open. The file was "
+    "not opened, so that the new data are not replaced unseen: open it again"};
 
 QString text(const TextPair& pair) {
     return QString::fromUtf8(pair());
@@ -54,34 +65,36 @@ void setUpDialog(QFileDialog& dialog, const TextPair& title) {
     dialog.setDirectory(QString::fromStdString(ProgramDir()));
 }
 
-// Keeps the commands that would change or read the archive disabled while it is refilled.
-struct ArchiveBusy {
-    TForm1& form;
-    explicit ArchiveBusy(TForm1& f) : form(f) { form.SetArchiveBusy(true); }
-    ~ArchiveBusy() { form.SetArchiveBusy(false); }
-};
+// Told when a read-out replaced the archive while the command waited for the operator.
+void archiveChanged(TForm1& form, const TextPair& message) {
+    form.SetStatusBarGeneral(text(message));
+    ask(&form, QMessageBox::Warning, form.windowTitle(), text(message), QMessageBox::Ok,
+        QMessageBox::Ok);
+}
 
 // Reads the file at `name` into the archive and the table. False, with the archive, the layout and
-// the table untouched, when the file cannot be opened or read.
-bool readIntoArchive(TForm1& form, const QString& name) {
+// the table untouched, when the file cannot be opened or read. The records are prepared aside
+// and committed only if no read-out replaced the archive since `generation`.
+bool readIntoArchive(TForm1& form, const QString& name, uint64_t generation) {
     // The whole file (at most a marker and a full archive) is read before anything is replaced.
     std::vector<uint8_t> bytes;
     if (ReadMeasurementFileBytes(QFile::encodeName(name).toStdString(), bytes) != 0) return false;
 
-    ArchiveBusy busy(form);
-    form.ClearTable();
+    static ArchiveRecord records[ArchiveCapacity];
     const FileLayout layout = DetectLayout(bytes);
-    form.SetGPSMode(layout.coordinates);
     form.SetStatusBarGeneral(text(ReadingFrom) + quoted(name));
-    RecordCount = 0;
     const QString counter = text(RecordsRead);
-    ReadRecords(bytes, layout, StagingRecord, MeasurementArchive, ArchiveCapacity, [&](int stored) {
-        RecordCount = stored;
-        // The running count goes to the status line only, not into the history.
-        form.SetStatusBarPlain(counter + QString::number(stored));
-    });
-    form.SetStatusBarGeneral(counter + QString::number(RecordCount));
-    form.FillDataTable(1);
+    const int count =
+        ReadRecords(bytes, layout, StagingRecord, records, ArchiveCapacity, [&](int stored) {
+            // The running count goes to the status line only, not into the history.
+            form.SetStatusBarPlain(counter + QString::number(stored));
+        });
+    form.SetStatusBarGeneral(counter + QString::number(count));
+    if (form.ArchiveGeneration() != generation) {
+        archiveChanged(form, NotOpenedArchiveChanged);
+        return true;
+    }
+    form.CommitArchive(records, count, layout.coordinates);
     return true;
 }
 
@@ -101,10 +114,11 @@ bool retryWrite(TForm1& form) {
                QMessageBox::Retry) == QMessageBox::Retry;
 }
 
-// Writes the archive into `file` and puts it in place. The content goes out in one write (the
-// marker included), so a full disk asks once, not once per record. Retry writes the whole file
-// again; Abort and Ignore end the command. An existing file is replaced only when every byte was
-// written, so it is never lost to a failed save, and a failed save never reports success.
+// Writes the archive into `file` and puts it in place. The content is taken once and goes out in
+// one write (the marker included), so a full disk asks once, not once per record. Retry writes
+// the whole file again; Abort and Ignore end the command. An existing file is replaced only when
+// every byte was written, so it is never lost to a failed save, and a failed save never reports
+// success.
 void writeArchive(TForm1& form, StagedFile& file) {
     const int count = RecordCount;
     const std::vector<uint8_t> content = SerializeArchive(MeasurementArchive, count, GPSModeFlag);
@@ -118,6 +132,7 @@ void writeArchive(TForm1& form, StagedFile& file) {
 } // namespace
 
 void TForm1::AOpenExecute() {
+    const uint64_t generation = ArchiveGeneration();
     QFileDialog dialog(this);
     setUpDialog(dialog, OpenTitle);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -125,17 +140,20 @@ void TForm1::AOpenExecute() {
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
         const QString name = dialog.selectedFiles().constFirst();
-        if (readIntoArchive(*this, name) || !retryOpen(*this, name)) return;
+        if (readIntoArchive(*this, name, generation) || !retryOpen(*this, name)) return;
     }
 }
 
 void TForm1::OpenMeasurementFile(const QString& path) {
-    while (!readIntoArchive(*this, path) && retryOpen(*this, path)) {
+    // The file the operator opened wins over the read a start on USB asked for.
+    if (usbRead_.active) EndUsbRead(QString());
+    while (!readIntoArchive(*this, path, ArchiveGeneration()) && retryOpen(*this, path)) {
     }
 }
 
 void TForm1::ASaveExecute() {
     if (RecordCount == 0) return;
+    const uint64_t generation = ArchiveGeneration();
     QFileDialog dialog(this);
     setUpDialog(dialog, SaveTitle);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -166,6 +184,8 @@ void TForm1::ASaveExecute() {
             if (answer != QMessageBox::Ignore) return;
             // Ignore: the writes try to create the file again and report their own failure.
         }
+        // The file must hold the archive the operator chose to save, whole.
+        if (ArchiveGeneration() != generation) return archiveChanged(*this, NotSavedArchiveChanged);
         writeArchive(*this, file);
         return;
     }

@@ -181,7 +181,7 @@ void TForm1::AReadExecute() {
         ReadBusy = false;
         return;
     }
-    SetSerialReadoutRunning(true);
+    SetReadoutRunning(true, true);
     ProgressBar1()->setRange(0, 1000);
     ProgressBar1()->setValue(0);
 
@@ -193,26 +193,29 @@ void TForm1::AReadExecute() {
     const ReadoutResult result = RunSerialReadout(line, host, staging, ArchiveCapacity);
     switch (result.outcome) {
     case ReadoutOutcome::Stopped:
-        SetStatusBarGeneral(Text(kStopped));
+        SetStatusBarGeneral(StoppedText());
         break;
     case ReadoutOutcome::NoRecords:
-        SetGPSMode(false);
-        ClearTable();
+        // The table and the archive both show the instrument's empty archive, so a later save
+        // cannot write records the table no longer shows.
+        CommitArchive(nullptr, 0, false);
         ProgressBar1()->setValue(0);
         SetStatusBarGeneral(Text(kNoRecords));
         host.WaitMs(500);
         break;
-    case ReadoutOutcome::Done:
-        SetGPSMode(false);
-        ClearTable();
-        for (int i = 0; i < result.stored; ++i)
-            PlaceSerialRecord(MeasurementArchive[i], staging[i]);
-        RecordCount = result.stored;
+    case ReadoutOutcome::Done: {
+        // Slot bytes 22..29 (coordinates) keep what they held.
+        static ArchiveRecord records[ArchiveCapacity];
+        for (int i = 0; i < result.stored; ++i) {
+            records[i] = MeasurementArchive[i];
+            PlaceSerialRecord(records[i], staging[i]);
+        }
         ProgressBar1()->setValue(ProgressBar1()->maximum());
-        FillDataTable(1);
+        CommitArchive(records, result.stored, false);
         break;
     }
-    SetSerialReadoutRunning(false);
+    }
+    SetReadoutRunning(false, true);
     ReadBusy = false;
     if (result.outcome == ReadoutOutcome::Done && result.announced > ArchiveCapacity) {
         const QString text = Text(kTooMany).arg(result.announced).arg(ArchiveCapacity);
@@ -221,9 +224,7 @@ void TForm1::AReadExecute() {
     }
 }
 
-// While a serial read-out runs, the stop command is offered and the commands that would touch
-// the archive or the port under it are disabled.
-void TForm1::SetSerialReadoutRunning(bool running) {
+void TForm1::SetReadoutRunning(bool running, bool lockPorts) {
     if (!AStopRead) {
         AStopRead = new QAction(this);
         AStopRead->setObjectName("AStopRead");
@@ -243,9 +244,14 @@ void TForm1::SetSerialReadoutRunning(bool running) {
     AStopRead->setVisible(running);
     btnStopRead_->setVisible(running);
     SetArchiveBusy(running);
+    if (!lockPorts) return;
     AUSB->setEnabled(!running);
     for (QAction* a : ACOM)
         a->setEnabled(!running);
+}
+
+QString TForm1::StoppedText() const {
+    return Text(kStopped);
 }
 
 void TForm1::ACOM1Execute(QAction* sender) {
@@ -313,6 +319,7 @@ void TForm1::ShowPortError(const std::exception& error) {
 
 void TForm1::SelectPort(int number) {
     if (number != 0) {
+        LeaveUsb();
         SetStatusBarGeneral(Text(kPortSet, QString::fromStdString(PortDisplayName(number))));
         ClosePort();
         try {

@@ -1,16 +1,20 @@
-// The USB worker's side of the main window: starting and stopping the worker, the read command's
-// hand-off, choosing USB from the port menu, and the host through which the worker reaches the
+// The USB worker's side of the main window: starting and stopping the worker, the archive read
+// over USB (requested by the read command or at start-up, shown while it waits, stoppable and
+// bounded), choosing USB from the port menu, and the host through which the worker reaches the
 // window (each call runs on the user-interface thread and the worker waits until it has run).
 #include "data/text_pair.h"
 #include "link/libusb_transport.h"
 #include "link/usb_shared.h"
 #include "link/usb_worker.h"
+#include "platform/ini_file.h"
 #include "shell/main_window.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QProgressBar>
+#include <QTimer>
 #include <atomic>
 #include <thread>
 
@@ -22,10 +26,32 @@ const TextPair UsbDriverErrorText{"USB-ошибка драйвера", "Error US
 const TextPair UsbNotReadyText{"USB-канал ещё не готов, повторите чтение",
                                "The USB link is not ready yet, read again"};
 const TextPair UsbReadEndedText{"Чтение по USB прервано", "The USB read was interrupted"};
+const TextPair UsbWaitingText{
+    "Подключите прибор к USB-порту компьютера и включите его (ожидание до %1 с, Esc - "
+    "остановить)",
+    "Connect the instrument to a USB port of the computer and switch it on (waiting up to %1 s, "
+    "Esc stops)"};
+const TextPair UsbTimedOutText{
+    "Прибор не подключен к USB-порту: чтение остановлено через %1 с, таблица не изменена",
+    "No instrument on the USB port: the read stopped after %1 s, the table is unchanged"};
+const TextPair UsbWithdrawnText{"Чтение по USB отменено: выбран другой порт",
+                                "The USB read was cancelled: another port was chosen"};
 
-// How long the read command waits for a worker that cannot bind the library (it starts binding
-// one second after its start).
+QString Text(const TextPair& pair) {
+    return QString::fromUtf8(pair());
+}
+
+// How long the read waits for a worker that cannot bind the library (it starts binding one
+// second after its start).
 constexpr uint32_t UsbBindWaitMs = 3000;
+
+// How long a read waits for the instrument to appear on the bus (Config/UsbWaitSeconds, 1..600):
+// by default long enough to take the instrument out, switch it on and plug it in, short enough
+// that a forgotten request never replaces the table long after.
+int UsbWaitSeconds() {
+    const std::optional<int> stored = ParseInt(IniRead("Config", "UsbWaitSeconds", "30"));
+    return stored && *stored >= 1 && *stored <= 600 ? *stored : 30;
+}
 
 class MainWindowUsbHost : public UsbHost {
 public:
@@ -63,9 +89,6 @@ public:
     void ProgressHide() override {
         onUi([&] { form_->ProgressBar1()->hide(); });
     }
-    void SetCoordinates(bool on) override {
-        onUi([&] { form_->SetGPSMode(on); });
-    }
     uint32_t LinkColour() override {
         uint32_t colour = 0;
         onUi([&] {
@@ -79,17 +102,14 @@ public:
             form_->SetLinkColour(QColor(colour & 0xFF, colour >> 8 & 0xFF, colour >> 16 & 0xFF));
         });
     }
-    void ClearTable() override {
-        onUi([&] { form_->ClearTable(); });
-    }
-    void FillTable() override {
-        onUi([&] { form_->FillDataTable(1); });
-    }
     void ClearPanel() override {
         onUi([&] { form_->SetPanel1Text(QString()); });
     }
-    void SetArchiveBusy(bool busy) override {
-        onUi([&] { form_->SetArchiveBusy(busy); });
+    bool CommitArchive(const ArchiveRecord* records, int count,
+                       std::optional<bool> coordinates) override {
+        bool taken = false;
+        onUi([&] { taken = form_->CommitUsbArchive(records, count, coordinates); });
+        return taken;
     }
     UsbEvents Events() override {
         UsbEvents events;
@@ -185,37 +205,113 @@ void TForm1::ShutdownUsbWorker() {
 }
 
 void TForm1::UsbReadHandOff() {
+    BeginUsbRead();
+    while (usbRead_.active) {
+        PollUsbRead(1);
+        QCoreApplication::processEvents();
+    }
+}
+
+void TForm1::BeginUsbRead() {
+    if (usbRead_.active) return; // a read under way (the one at start-up) is joined
     if (!UsbWorkerRunning) StartUsbWorker();
     const std::shared_ptr<AutoResetEvent> request = hDataRdEvent;
     const std::shared_ptr<AutoResetEvent> answer = hDataReadedEvent;
     if (!request || !answer) {
-        SetStatusBarGeneral(QString::fromUtf8(UsbNotReadyText()));
+        SetStatusBarGeneral(Text(UsbNotReadyText));
         return;
     }
-    // A read under way (the automatic one at start) is joined: its end is the end of this
-    // command. Otherwise an answer nobody waited for is dropped and a new read is requested.
+    usbRead_ = {};
+    usbRead_.active = true;
+    usbRead_.start = TickCount();
+    usbRead_.waitSeconds = UsbWaitSeconds();
+    SetReadoutRunning(true, false);
+    // An exchange still running (a read just withdrawn) goes on for this request; otherwise an
+    // answer nobody waited for is dropped and a new read is requested.
+    ArchiveReadWanted = true;
     if (UsbState.load() > usReadRecords) {
         answer->wait(0);
         DataReadResult = usbResultPending;
         request->set();
     }
-    const uint32_t start = TickCount();
-    while (!answer->wait(1)) {
-        QCoreApplication::processEvents();
-        if (!UsbWorkerRunning) { // the worker stopped (the program is closing)
-            SetStatusBarGeneral(QString::fromUtf8(UsbReadEndedText()));
-            return;
-        }
-        // The library cannot be bound (not installed, or not the libusb 0.1 API): the worker
-        // keeps trying and serves the request once it can, but the command does not wait for it.
-        if (UsbState.load() == usBindLibrary && TickCount() - start > UsbBindWaitMs) {
-            SetStatusBarGeneral(QString::fromUtf8(UsbDriverErrorText()));
-            return;
-        }
+    if (!usbReadTimer_) {
+        usbReadTimer_ = new QTimer(this);
+        usbReadTimer_->setInterval(5);
+        connect(usbReadTimer_, &QTimer::timeout, this, [this] { PollUsbRead(0); });
     }
+    usbReadTimer_->start();
+}
+
+// Looks at the read once (waiting up to `waitMs` for the worker's answer) and ends it at its
+// end, on Stop, when the worker stops, when the library cannot be bound, or at the time bound
+// while no instrument has been found.
+void TForm1::PollUsbRead(int waitMs) {
+    if (!usbRead_.active || usbRead_.polling) return;
+    usbRead_.polling = true;
+    const std::shared_ptr<AutoResetEvent> answer = hDataReadedEvent;
+    const uint32_t elapsed = TickCount() - usbRead_.start;
+    const uint8_t state = UsbState.load();
+    const bool exchanging = state >= usReadIdentity && state <= usReadRecords;
+    if (answer && answer->wait(waitMs)) {
+        if (DataReadResult.load() == usbResultCancelled && UsbWorkerRunning) {
+            // The answer of a read withdrawn just before this one was asked for: ask again.
+            DataReadResult = usbResultPending;
+            hDataRdEvent->set();
+        } else {
+            EndUsbRead(QString()); // the worker has shown how it ended
+        }
+    } else if (stopRead_) {
+        EndUsbRead(StoppedText());
+    } else if (!UsbWorkerRunning) { // the worker stopped (the program is closing)
+        EndUsbRead(Text(UsbReadEndedText));
+    } else if (state == usBindLibrary && elapsed > UsbBindWaitMs) {
+        // The library cannot be bound (not installed, or not the libusb 0.1 API).
+        EndUsbRead(Text(UsbDriverErrorText));
+    } else if (!exchanging && elapsed > uint32_t(usbRead_.waitSeconds) * 1000) {
+        const QString text = Text(UsbTimedOutText).arg(usbRead_.waitSeconds);
+        EndUsbRead(text);
+        QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+    } else if (UsbArchiveSearching && !usbRead_.waitingShown) {
+        usbRead_.waitingShown = true;
+        SetStatusBarGeneral(Text(UsbWaitingText).arg(usbRead_.waitSeconds));
+    }
+    usbRead_.polling = false;
+}
+
+void TForm1::EndUsbRead(const QString& text) {
+    if (!usbRead_.active) return;
+    usbRead_.active = false;
+    WithdrawUsbRead();
+    usbReadTimer_->stop();
+    SetReadoutRunning(false, false);
+    ProgressBar1()->hide();
+    if (!text.isEmpty()) SetStatusBarGeneral(text);
+}
+
+void TForm1::WithdrawUsbRead() {
+    ArchiveReadWanted = false;
+    if (hDataRdEvent) hDataRdEvent->wait(0); // a request the worker has not picked up yet
+}
+
+void TForm1::LeaveUsb() {
+    if (usbRead_.active)
+        EndUsbRead(Text(UsbWithdrawnText));
+    else
+        WithdrawUsbRead();
+}
+
+bool TForm1::CommitUsbArchive(const ArchiveRecord* records, int count,
+                              std::optional<bool> coordinates) {
+    if (!usbRead_.active || !ArchiveReadWanted) return false;
+    CommitArchive(records, count, coordinates);
+    return true;
 }
 
 void TForm1::SelectUsb() {
+    // Choosing USB reads nothing: only the read command (or the start-up on USB) asks for it.
+    if (!usbRead_.active) WithdrawUsbRead();
     if (LibUSB.isDeviceOpened()) LibUSB.CloseLibUsb();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const int result = LibUSB.InitLibUsb();

@@ -73,7 +73,10 @@ private slots:
         usbtest::WriteArchiveFile(plain3, 3, false);
         usbtest::WriteArchiveFile(coords2, 2, true);
     }
-    void init() { QVERIFY(!LibUSB.isLibraryLoaded()); }
+    void init() {
+        QVERIFY(!LibUSB.isLibraryLoaded());
+        ArchiveReadWanted = true;
+    }
     void cleanup() { QVERIFY(!LibUSB.isLibraryLoaded()); } // the stopped worker unloaded it
 
     // The automatic read at start (DataRdEvent starts signalled) through every archive outcome.
@@ -81,7 +84,7 @@ private slots:
         QTest::addColumn<QString>("archive");
         QTest::addColumn<QStringList>("scenario");
         QTest::addColumn<int>("result");
-        QTest::addColumn<int>("records"); // RecordCount afterwards, -1: untouched
+        QTest::addColumn<int>("records"); // RecordCount afterwards; -1: untouched
         QTest::addColumn<QStringList>("lastStatuses");
         const QString id = "VYZ-1 N001";
         QTest::newRow("plain N=3 S=24")
@@ -94,7 +97,7 @@ private slots:
             << "plain3" << QStringList{"records_s=22"} << int(usbResultDone) << 3
             << QStringList{id + "; Records loaded: 3"};
         QTest::newRow("empty archive")
-            << "plain3" << QStringList{"archive_state=0"} << int(usbResultEmpty) << -1
+            << "plain3" << QStringList{"archive_state=0"} << int(usbResultEmpty) << 0
             << QStringList{"Results Read...", id + "; Archive empty"};
         QTest::newRow("N=0") << "plain3" << QStringList{"archive_state=5", "records_n=0"}
                              << int(usbResultDone) << 0 << QStringList{id + "; Records loaded: 0"};
@@ -132,12 +135,13 @@ private slots:
             << "plain3" << QStringList{"identity_len=-1"} << int(usbResultFailed) << -1
             << QStringList{"The instrument reported an impossible name length: -1",
                            "LibUsb: Error 4"};
-        // Transfers 9 and 10 carry records 0 and 1; then the device leaves the bus.
+        // Transfers 9 and 10 carry records 0 and 1; then the device leaves the bus. The records
+        // that came before the failure never reach the archive.
         QTest::newRow("record 1 comes short")
-            << "plain3" << QStringList{"short_transfer=10"} << int(usbResultFailed) << 1
+            << "plain3" << QStringList{"short_transfer=10"} << int(usbResultFailed) << -1
             << QStringList{"Results Read...", "LibUsb: Error 12"};
         QTest::newRow("device gone after two records")
-            << "plain3" << QStringList{"gone_after=10"} << int(usbResultFailed) << 2
+            << "plain3" << QStringList{"gone_after=10"} << int(usbResultFailed) << -1
             << QStringList{"Results Read...", "LibUsb: No such device"};
     }
     void archiveRead() {
@@ -155,15 +159,18 @@ private slots:
         QCOMPARE(DataReadResult.load(), result);
         QCOMPARE(RecordCount.load(), records < 0 ? 77 : records);
         QCOMPARE(rig.statuses().mid(rig.statuses().size() - lastStatuses.size()), lastStatuses);
+        // One commit at the end of a read, none after a failure.
         const QStringList calls = rig.host.Calls();
-        QCOMPARE(calls.contains("fill"), result == usbResultDone);
-        if (!scenario.contains("identity_len=-1"))
-            QVERIFY(calls.contains("clear")); // cleared at the archive-state step
-        // The archive commands are held back from the opened instrument to every end.
-        QCOMPARE(calls.count("busy"), 1);
-        QCOMPARE(calls.count("not-busy"), 1);
-        QVERIFY(calls.indexOf("busy") < calls.indexOf("not-busy"));
-        if (result == usbResultDone) QVERIFY(calls.indexOf("fill") < calls.indexOf("not-busy"));
+        const QStringList commits = rig.host.CallsStarting("commit:");
+        if (result == usbResultFailed)
+            QVERIFY(commits.isEmpty());
+        else if (result == usbResultEmpty)
+            QCOMPARE(commits, QStringList{"commit:0:keep"});
+        else
+            QCOMPARE(
+                commits,
+                QStringList{
+                    QString("commit:%1:%2").arg(records).arg(coordinates ? "coords" : "plain")});
         const QStringList trace = sim.Trace();
         QCOMPARE(trace.last(), QString("close")); // the device is closed at every end
         if (result == usbResultFailed) {
@@ -175,10 +182,6 @@ private slots:
         } else {
             QVERIFY(!calls.contains(Red));
             QVERIFY(!trace.contains("resetep 82"));
-        }
-        if (result == usbResultDone && records > 0) {
-            QCOMPARE(calls.contains("coords:1"), coordinates);
-            QCOMPARE(calls.contains("coords:0"), !coordinates);
         }
         // Record placement: bytes 0..21 always, then the coordinates or the tail word alone.
         const bool shortRecords = scenario.contains("records_s=22");
@@ -344,7 +347,7 @@ private slots:
     void exitDuringHungTransfer() {
         sim.Set({"archive=" + plain3, "hang_transfer=9", "hang_ms=1200"});
         Rig rig(true);
-        QVERIFY(waitUntil([&] { return rig.host.Calls().contains("coords:0"); }, 5000));
+        QVERIFY(waitUntil([&] { return rig.host.Calls().contains("progress:0"); }, 5000));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         QElapsedTimer t;
         t.start();
@@ -366,7 +369,7 @@ private slots:
         usbtest::WriteArchiveFile(big, ArchiveCapacity, true);
         sim.Set({"archive=" + big});
         Rig rig(true);
-        QVERIFY(waitUntil([&] { return rig.host.Calls().contains("coords:1"); }, 5000));
+        QVERIFY(waitUntil([&] { return rig.host.Calls().contains("progress:0"); }, 5000));
         QElapsedTimer t;
         t.start();
         rig.worker->Terminate();
@@ -375,6 +378,59 @@ private slots:
         QVERIFY(t.elapsed() < 1000);
         QVERIFY(rig.events.dataReaded->wait(0));
         QCOMPARE(DataReadResult.load(), int(usbResultCancelled));
+    }
+
+    // A signalled request that nobody wants (a program that did not start on USB) reads nothing.
+    void unwantedRequestReadsNothing() {
+        sim.Set({"archive=" + plain3});
+        ArchiveReadWanted = false;
+        Rig rig(true);
+        QVERIFY(waitUntil([&] { return rig.host.Calls().count(Grey) >= 3; }, 5000)); // idle passes
+        QVERIFY(!rig.events.dataReaded->wait(0));
+        QCOMPARE(sim.Trace().filter(QRegularExpression("^(find|write)")), QStringList{});
+        QVERIFY(rig.host.CallsStarting("commit:").isEmpty());
+    }
+
+    // The requesting side gives up: while the worker searches, in the middle of the records, or
+    // when the window refuses the records at the end. Each ends cancelled and quietly, the
+    // archive untouched, and an instrument attached later is not read.
+    void withdrawnRequestEndsCancelled_data() {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("searching") << "searching";
+        QTest::newRow("mid-records") << "mid-records";
+        QTest::newRow("commit refused") << "commit refused";
+    }
+    void withdrawnRequestEndsCancelled() {
+        QFETCH(QString, when);
+        const QString big = sim.ArchivePath("big.vyz");
+        usbtest::WriteArchiveFile(big, ArchiveCapacity, true);
+        sim.Set(when == "searching" ? QStringList{"devices="} : QStringList{"archive=" + big});
+        RecordCount = 77;
+        Rig rig(false);
+        rig.host.acceptCommits = when != "commit refused";
+        rig.events.dataRd->set();
+        if (when == "searching") {
+            QVERIFY(waitUntil([] { return UsbArchiveSearching.load(); }, 5000));
+            ArchiveReadWanted = false;
+        } else if (when == "mid-records") {
+            QVERIFY(waitUntil([&] { return rig.host.Calls().contains("progress:0"); }, 5000));
+            ArchiveReadWanted = false;
+        }
+        QVERIFY(rig.events.dataReaded->wait(10000));
+        QCOMPARE(DataReadResult.load(), int(usbResultCancelled));
+        QVERIFY(!UsbArchiveSearching);
+        QCOMPARE(RecordCount.load(), 77);
+        QVERIFY(!rig.host.Calls().contains(Red));
+        QVERIFY(!rig.statuses().contains("LibUsb: Error 0"));
+        if (when != "searching") QCOMPARE(sim.Trace().last(), QString("close"));
+        if (when == "mid-records") // abandoned at the next transfer, long before the last record
+            QVERIFY(sim.Trace().filter(QRegularExpression("^read 32 ")).size() < ArchiveCapacity);
+        // Nothing is read afterwards, not even with an instrument on the bus.
+        ArchiveReadWanted = false;
+        sim.Set({"archive=" + plain3});
+        QTest::qWait(300);
+        QVERIFY(!rig.events.dataReaded->wait(0));
+        QCOMPARE(RecordCount.load(), 77);
     }
 };
 

@@ -10,9 +10,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,8 +116,8 @@ public:
 };
 
 // Records every call of the worker as one line: "status:...", "plain:...", "progress:N",
-// "link:N", "coords:0|1", "clear", "fill", "panel", "progress-start", "progress-hide",
-// "busy", "not-busy".
+// "link:N", "commit:N:coords|plain|keep", "panel", "progress-start", "progress-hide". A commit
+// replaces the archive as the main window does, unless the host refuses it (acceptCommits).
 class RecordingHost : public vyz::UsbHost {
 public:
     vyz::UsbEvents events;
@@ -125,10 +127,6 @@ public:
     void ProgressStart() override { add("progress-start"); }
     void ProgressSet(int p) override { add("progress:" + std::to_string(p)); }
     void ProgressHide() override { add("progress-hide"); }
-    void SetCoordinates(bool on) override {
-        vyz::GPSModeFlag = on;
-        add(std::string("coords:") + (on ? "1" : "0"));
-    }
     uint32_t LinkColour() override {
         std::lock_guard lock(mutex_);
         return colour_;
@@ -140,10 +138,20 @@ public:
         }
         add("link:" + std::to_string(c));
     }
-    void ClearTable() override { add("clear"); }
-    void FillTable() override { add("fill"); }
     void ClearPanel() override { add("panel"); }
-    void SetArchiveBusy(bool busy) override { add(busy ? "busy" : "not-busy"); }
+    bool CommitArchive(const vyz::ArchiveRecord* records, int count,
+                       std::optional<bool> coordinates) override {
+        add("commit:" + std::to_string(count) + ":" +
+            (!coordinates   ? "keep"
+             : *coordinates ? "coords"
+                            : "plain"));
+        if (!acceptCommits) return false;
+        if (coordinates) vyz::GPSModeFlag = *coordinates;
+        std::memcpy(vyz::MeasurementArchive, records, sizeof(vyz::ArchiveRecord) * size_t(count));
+        vyz::RecordCount = count;
+        return true;
+    }
+    std::atomic<bool> acceptCommits{true};
     vyz::UsbEvents Events() override {
         std::lock_guard lock(mutex_);
         return events;
