@@ -50,9 +50,10 @@ static_assert(offsetof(ArchiveRecord, TailWord) == 30);
 inline constexpr int ArchiveCapacity = 2677;
 inline constexpr uint8_t DeletedMark = 0xAA;
 
-// The process-wide archive. Statically allocated; a writer empties it by setting RecordCount to 0
-// and appends at index RecordCount. Only one writer runs at a time (the shell disables the
-// commands that would start a second one), so no lock guards the records themselves.
+// The process-wide archive. Statically allocated. Every reader of the instrument or of a file
+// prepares its records on its own side and the main window replaces the archive with them in one
+// commit on the user-interface thread, the only thread that reads or writes it; so no lock guards
+// the records themselves.
 extern ArchiveRecord MeasurementArchive[ArchiveCapacity];
 extern std::atomic<int32_t> RecordCount;
 // Set: coordinates layout (9 columns, 32-byte file records). Changed only by SetGPSMode.
