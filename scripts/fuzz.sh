@@ -22,3 +22,7 @@ head -c $((2678 * 24)) /dev/zero | tr '\0' '\1' >"$corpus/seed-full-plain"
 build/fuzz/fuzz_measurement_file -max_total_time="$seconds" -max_len=90000 \
     -dict=fuzz/measurement_file.dict -artifact_prefix=build/fuzz/artifacts/ \
     -print_final_stats=1 "$corpus" fuzz/seeds
+# The USB exchanges: long enough for an identity, a full archive of 32-byte records and an image.
+mkdir -p build/fuzz/corpus/usb_exchange
+build/fuzz/fuzz_usb_exchange -max_total_time="$seconds" -max_len=300000 \
+    -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 build/fuzz/corpus/usb_exchange
