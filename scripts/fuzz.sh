@@ -26,3 +26,7 @@ build/fuzz/fuzz_measurement_file -max_total_time="$seconds" -max_len=90000 \
 mkdir -p build/fuzz/corpus/usb_exchange
 build/fuzz/fuzz_usb_exchange -max_total_time="$seconds" -max_len=300000 \
     -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 build/fuzz/corpus/usb_exchange
+# The record decoding: a few hundred records an input.
+mkdir -p build/fuzz/corpus/record_text
+build/fuzz/fuzz_record_text -max_total_time="$seconds" -max_len=8192 \
+    -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 build/fuzz/corpus/record_text
