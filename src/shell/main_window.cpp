@@ -89,6 +89,7 @@ TForm1::TForm1() {
     Form1 = this;
     // The USB request event starts signalled; only a start on USB wants what it asks for.
     ArchiveReadWanted = false;
+    ApplyStoredCommSettings(Comm1);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr8("VYZ. Плотномер асфальта"));
     setWindowIcon(ProgramIcon());

@@ -26,6 +26,8 @@ namespace vyz {
 
 class TfrmStatus;
 class LinkIndicator;
+class USBThread;
+class UsbHost;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -206,11 +208,14 @@ private:
     };
     UsbRead usbRead_;
     QTimer* usbReadTimer_ = nullptr;
+    // The worker and the host through which it reaches this window, owned by the window and
+    // freed when the worker has ended (a worker stuck in a transfer at the end is left running).
+    USBThread* usbThread_ = nullptr;
+    UsbHost* usbHost_ = nullptr;
     void EndUsbRead(const QString& text);
     void WithdrawUsbRead();
     // [serial] (main_window_serial.cpp)
-    static bool ApplyStoredCommSettings(TComm& comm);
-    bool commSettingsApplied_ = ApplyStoredCommSettings(Comm1);
+    static void ApplyStoredCommSettings(TComm& comm);
     // While a read-out runs, the stop command is offered and the commands that would touch the
     // archive (and with `lockPorts` the port menu) are disabled.
     void SetReadoutRunning(bool running, bool lockPorts);

@@ -156,7 +156,8 @@ private:
     TForm1* form_;
 };
 
-bool TForm1::ApplyStoredCommSettings(TComm& comm) {
+// The port's settings as the main window stores them; the port menu sets device and rate.
+void TForm1::ApplyStoredCommSettings(TComm& comm) {
     comm.SetDeviceName("Com1");
     comm.SetReadBufSize(40960);
     comm.SetWriteBufSize(32);
@@ -164,7 +165,6 @@ bool TForm1::ApplyStoredCommSettings(TComm& comm) {
     comm.SetBaudRate(br19200);
     comm.SetStopBits(sb20);
     comm.SetFlowControl(fcNone);
-    return true;
 }
 
 void TForm1::AReadExecute() {

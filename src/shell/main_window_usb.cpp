@@ -136,30 +136,29 @@ private:
     std::atomic<bool> progressPosted_{false};
 };
 
-// The worker lives until the process ends (a worker that did not end in time is left running
-// while the process ends), so neither object is ever freed.
-USBThread* usbThread = nullptr;
-MainWindowUsbHost* usbHost = nullptr;
+MainWindowUsbHost* host(UsbHost* h) {
+    return static_cast<MainWindowUsbHost*>(h);
+}
 
 } // namespace
 
 void TForm1::StartUsbWorker() {
-    if (usbThread && UsbWorkerRunning) return;
-    if (usbThread && usbThread->WaitFor(0)) { // an earlier worker has ended: replace it
-        delete usbThread;
-        usbThread = nullptr;
+    if (usbThread_ && UsbWorkerRunning) return;
+    if (usbThread_ && usbThread_->WaitFor(0)) { // an earlier worker has ended: replace it
+        delete usbThread_;
+        usbThread_ = nullptr;
     }
-    if (usbThread) return;
-    if (!usbHost) usbHost = new MainWindowUsbHost(this);
-    usbHost->closing = false;
-    usbThread = new USBThread(*usbHost, LibUSB);
-    usbThread->Start();
+    if (usbThread_) return;
+    if (!usbHost_) usbHost_ = new MainWindowUsbHost(this);
+    host(usbHost_)->closing = false;
+    usbThread_ = new USBThread(*usbHost_, LibUSB);
+    usbThread_->Start();
 }
 
 void TForm1::RequestUsbWorkerStop() {
-    if (!usbThread) return;
-    usbHost->closing = true;
-    usbThread->Terminate();
+    if (!usbThread_) return;
+    host(usbHost_)->closing = true;
+    usbThread_->Terminate();
 }
 
 // While the program closes it handles no window messages, but a worker may have just handed the
@@ -174,34 +173,38 @@ void TForm1::ReleaseUsbOnExit() {
 }
 
 void TForm1::WaitUsbWorkerEnd() {
-    if (!usbThread) return;
+    if (!usbThread_) return;
     const uint32_t start = TickCount();
-    while (!usbThread->WaitFor(5)) {
+    while (!usbThread_->WaitFor(5)) {
         ReleaseWaitingWorker(this);
         if (TickCount() - start >= 1000) {
-            usbThread->Detach(); // the process ends now and takes the worker with it
+            // The process ends now and takes the worker with it; both objects stay allocated.
+            usbThread_->Detach();
+            usbThread_ = nullptr;
+            usbHost_ = nullptr;
             return;
         }
     }
 }
 
 void TForm1::ShutdownUsbWorker() {
-    if (!usbThread) return;
+    if (!usbThread_) return;
     RequestUsbWorkerStop();
     const uint32_t start = TickCount();
-    while (!usbThread->WaitFor(5)) {
+    while (!usbThread_->WaitFor(5)) {
         ReleaseWaitingWorker(this);
         if (TickCount() - start >= 10000) { // stuck in a transfer: leave it, it calls nobody now
-            usbThread->Detach();
-            usbThread = nullptr;
-            usbHost = nullptr;
+            // Both stay allocated: the worker may still call its host when its transfer returns.
+            usbThread_->Detach();
+            usbThread_ = nullptr;
+            usbHost_ = nullptr;
             return;
         }
     }
-    delete usbThread;
-    usbThread = nullptr;
-    delete usbHost;
-    usbHost = nullptr;
+    delete usbThread_;
+    usbThread_ = nullptr;
+    delete usbHost_;
+    usbHost_ = nullptr;
 }
 
 void TForm1::UsbReadHandOff() {
