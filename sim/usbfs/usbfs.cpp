@@ -247,10 +247,12 @@ std::string epText(unsigned ep) {
     return text;
 }
 
-// Traces a control request: "what" alone when it succeeded, "what -> -errno" when it did not.
+// Traces a request as it reached usbfs and, when it failed, its answer on a line of its own:
+// "resetep 82", then "resetep 82 -> -19".
 int traced(const std::string& what, int result) {
     const int error = errno;
-    usbsim::Trace(result < 0 ? what + " -> " + std::to_string(-error) : what);
+    usbsim::Trace(what);
+    if (result < 0) usbsim::Trace(what + " -> " + std::to_string(-error));
     errno = error;
     return result;
 }
@@ -267,7 +269,10 @@ int submit(Handle& h, usbdevfs_urb* urb, int refusal) {
     const int length = urb->buffer_length;
     const std::string label = in ? "read " + std::to_string(length)
                                  : "write " + std::to_string(length) + " " + hex(bytes, length);
-    if (refusal) return traced(label, fail(refusal));
+    if (refusal) {
+        usbsim::Trace(label + " -> " + std::to_string(-refusal));
+        return fail(refusal);
+    }
     if (urb->type != USBDEVFS_URB_TYPE_BULK || length < 0) return fail(EINVAL);
     if (urb->endpoint != EndpointOut && urb->endpoint != EndpointIn) return fail(ENOENT);
     h.claimed = true; // the kernel claims the interface for a program that did not

@@ -190,10 +190,14 @@ private slots:
     void accessRefusalsOfTheRealLibrary_data() {
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QStringList>("deviceSide"); // what the emulated kernel saw, in order
-        QTest::newRow("read-only node: EPERM")
-            << "node_access=ro"
-            << QStringList{"open 002 refused", "open 002 read-only", "configuration 1 -> -1",
-                           "claim 0 -> -1", "close"};
+        QTest::newRow("read-only node: EPERM") << "node_access=ro"
+                                               << QStringList{"open 002 refused",
+                                                              "open 002 read-only",
+                                                              "configuration 1",
+                                                              "configuration 1 -> -1",
+                                                              "claim 0",
+                                                              "claim 0 -> -1",
+                                                              "close"};
         QTest::newRow("node not openable: EBADF")
             << "open_fails=1" << QStringList{"open 002 refused", "open 002 refused"};
     }
