@@ -16,8 +16,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
-#include <dlfcn.h>
 #include <cstdio>
+#include <dlfcn.h>
 #include <vector>
 
 using namespace vyz;

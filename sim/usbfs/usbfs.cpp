@@ -344,6 +344,31 @@ int discard(Handle& h, void* arg) {
     return fail(EINVAL);
 }
 
+// Standard descriptor requests on endpoint 0 are answered; the instrument stalls every other one.
+int control(const Handle& h, usbdevfs_ctrltransfer* c) {
+    if (c->bRequestType != 0x80 || c->bRequest != 6) return fail(EPIPE); // GET_DESCRIPTOR
+    const std::vector<uint8_t> all = descriptors(h.id, h.hub);
+    std::vector<uint8_t> d;
+    const unsigned type = c->wValue >> 8, index = c->wValue & 0xFF;
+    if (type == 1 && index == 0) {
+        d.assign(all.begin(), all.begin() + 18);
+    } else if (type == 2 && index == 0) {
+        d.assign(all.begin() + 18, all.end());
+    } else if (type == 3 && index == 0) {
+        d = {4, 3, 0x09, 0x04}; // US English
+    } else if (type == 3 && (index == 1 || index == 2)) {
+        const std::string text = index == 1 ? "VYZ" : h.hub ? "Root hub" : "VYZ-1";
+        d = {uint8_t(2 + 2 * text.size()), 3};
+        for (char ch : text)
+            d.insert(d.end(), {uint8_t(ch), 0});
+    } else {
+        return fail(EPIPE);
+    }
+    const size_t n = std::min<size_t>(d.size(), c->wLength);
+    std::memcpy(c->data, d.data(), n);
+    return static_cast<int>(n);
+}
+
 // Answers an ioctl on a device file as usbfs does: a handle opened read-only gets EPERM for
 // everything, one whose device left the bus ENODEV for everything but reaping.
 int deviceIoctl(Handle& h, unsigned long request, void* arg) {
@@ -414,7 +439,7 @@ int deviceIoctl(Handle& h, unsigned long request, void* arg) {
         return fail(c->ioctl_code == int(USBDEVFS_DISCONNECT) ? ENODATA : ENOTTY);
     }
     case USBDEVFS_CONTROL:
-        return traced("control", fail(EPIPE)); // the instrument stalls control requests
+        return control(h, static_cast<usbdevfs_ctrltransfer*>(arg));
     default:
         return fail(ENOTTY);
     }
@@ -432,7 +457,7 @@ EXPORT DIR* opendir(const char* path) {
     Inside in;
     if (const char* env = std::getenv("USB_DEVFS_PATH"); env && *env) {
         const std::string wanted = normalise(env);
-        if (wanted != root) {
+        if (!active.load()) { // once chosen, the tree stays where it is for the process
             root = wanted;
             busDir = root + "/001";
             nodes.clear();
