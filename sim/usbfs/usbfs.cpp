@@ -110,7 +110,7 @@ struct Listing {
     dirent entry{};
 };
 
-std::mutex lock; // guards everything below
+std::mutex stateMutex; // guards everything below
 std::string root, busDir;
 std::atomic<bool> active{false};
 bool scanning = false; // the library is reading the bus folder (its device search)
@@ -130,7 +130,7 @@ bool isOurs(int fd) {
 }
 
 struct Inside {
-    std::lock_guard<std::mutex> guard{lock};
+    std::lock_guard<std::mutex> guard{stateMutex};
     Inside() { inside = true; }
     ~Inside() { inside = false; }
 };
@@ -175,9 +175,8 @@ void writeNode(const std::string& name, const std::vector<uint8_t>& bytes, mode_
     const std::string path = busDir + "/" + name;
     const int fd = realOpen(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return;
-    if (::write(fd, bytes.data(), bytes.size()) < 0) {
-    }
-    ::fchmod(fd, mode);
+    if (::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()))
+        ::fchmod(fd, mode);
     realClose(fd);
 }
 
@@ -199,7 +198,7 @@ void syncTree() {
         if (!wanted.count(name)) ::unlink((busDir + "/" + name).c_str());
     for (auto& [name, id] : wanted) {
         const bool hub = name == "001";
-        writeNode(name, descriptors(id, hub), hub ? 0644 : deviceMode);
+        writeNode(name, descriptors(id, hub), hub ? 0644 : deviceMode); // hubs: as udev leaves them
     }
     for (auto& [fd, h] : handles) {
         auto it = wanted.find(h.name);
