@@ -1,4 +1,5 @@
-// The USB transport against the simulated instrument, loaded by the real dynamic loader.
+// The USB transport with the real libusb-0.1.so.4 over the emulated usbfs of the simulated
+// instrument.
 #include "data/text_pair.h"
 #include "link/libusb_transport.h"
 #include "platform/paths.h"
