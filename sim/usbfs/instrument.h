@@ -29,7 +29,12 @@
 //                                 hang_ms the library waits its whole time-out)
 //   short_transfer=K              the K-th bulk read delivers half of what was asked
 //   gone_after=K                  after the K-th transfer the device leaves the bus
-//   trace=PATH                    one line per device operation is appended to PATH
+//   trace=PATH                    one line per device-side event is appended to PATH: "find
+//                                 LIST" (or "find none") per bus search; the program's opens as
+//                                 "open NNN", "open NNN read-only", "open NNN refused"; requests
+//                                 as "configuration C", "claim I", "resetep EP", each refused one
+//                                 followed by "... -> -errno"; transfers as "write N HEX -> R" and
+//                                 "read N -> R"; "close"
 #pragma once
 
 #include <cstdint>
