@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the program and starts it with the simulated instrument on USB, so the read-out fills the
-# table without hardware. The program is the same binary that loads the real libusb; only the
-# loader path puts the simulator's stand-in library first.
+# table without hardware. The program and libusb are the real ones; a preloaded library plays the
+# kernel's usbfs with the instrument behind it, in a device tree of its own (USB_DEVFS_PATH).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh run
 build=build/demo
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYZ_BUILD_TESTS=OFF -DVYZ_BUILD_BENCH=OFF
-cmake --build "$build" -j"$(nproc)" --target vyz vyz_usbsim vyz_demo_archive
+cmake --build "$build" -j"$(nproc)" --target vyz vyz_usbfs vyz_demo_archive
 
 # The demo's settings: USB link, English. An existing file (the operator's own changes) is kept.
 ini="$build/bin/Vyz.ini"
@@ -19,5 +19,5 @@ conf="$PWD/$build/demo/usbsim.conf"
 printf 'archive=%s\nidentity=VYZ-1 N0042 (simulated)\n' "$PWD/$build/demo/demo.vyz" > "$conf"
 
 export VYZ_USBSIM_CONFIG="$conf"
-export LD_LIBRARY_PATH="$PWD/$build/sim/usb/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
-exec "$build/bin/vyz" "$@"
+export USB_DEVFS_PATH="$PWD/$build/demo/usbfs"
+LD_PRELOAD="$PWD/$build/sim/usbfs/libvyz_usbfs.so${LD_PRELOAD:+:$LD_PRELOAD}" exec "$build/bin/vyz" "$@"

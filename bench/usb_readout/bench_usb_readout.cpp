@@ -1,8 +1,9 @@
 // Times the USB read-out of a full archive from the simulated instrument: the read command's
-// hand-off, the worker's exchange (transfers, storing, synchronised calls into the window) and the
-// table fill, split into the worker's fixed pauses and the rest.
+// hand-off, the worker's exchange (transfers through the real libusb and the emulated usbfs,
+// storing, synchronised calls into the window) and the table fill, split into the worker's fixed
+// pauses and the rest.
 //
-//   LD_LIBRARY_PATH=build/sim/usb/lib build/bench/usb_readout/bench_usb_readout [runs]
+//   LD_PRELOAD=build/sim/usbfs/libvyz_usbfs.so build/bench/usb_readout/bench_usb_readout [runs]
 #include "data/archive_record.h"
 #include "link/libusb_transport.h"
 #include "link/usb_shared.h"
@@ -16,12 +17,17 @@
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
+#include <dlfcn.h>
 #include <vector>
 
 using namespace vyz;
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!::dlsym(RTLD_DEFAULT, "vyz_usbfs_active")) {
+        std::fprintf(stderr, "run with LD_PRELOAD=<build>/sim/usbfs/libvyz_usbfs.so\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
@@ -50,6 +56,7 @@ int main(int argc, char** argv) {
         f.write(("archive=" + archive + "\n").toUtf8());
     }
     qputenv("VYZ_USBSIM_CONFIG", conf.toLocal8Bit());
+    qputenv("USB_DEVFS_PATH", dir.filePath("usbfs").toLocal8Bit());
 
     TForm1 form;
     form.hDataRdEvent = std::make_shared<AutoResetEvent>(false);
@@ -64,7 +71,7 @@ int main(int argc, char** argv) {
         QThread::msleep(1);
     }
     if (UsbState.load() != usIdle) {
-        std::fprintf(stderr, "the worker did not bind the library (is LD_LIBRARY_PATH set?)\n");
+        std::fprintf(stderr, "the worker did not bind the library\n");
         return 1;
     }
 

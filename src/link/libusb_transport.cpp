@@ -87,7 +87,8 @@ const TextPair NotConnectedText{
     "The device is not connected to the USB bus or off. Turn on the device, connect it to the USB "
     "bus, and restart the program"};
 
-// usb_open refused the instrument: on Linux nearly always the rights on its device node.
+// The instrument could not be opened for writing: on Linux nearly always the rights on its device
+// node.
 const TextPair NoAccessText{
     "Нет доступа к прибору на шине USB. Доступ даёт правило udev 60-vyz1.rules: оно входит в "
     "пакет программы (/usr/lib/udev/rules.d); иначе скопируйте его из папки packaging/udev "
@@ -145,6 +146,15 @@ const ErrorRow ErrorTable[] = {
     {ENOTEMPTY, "LibUsb: Папка не пуста", "LibUsb: Directory not empty"},
     {ETIMEDOUT, "LibUsb: Тайм-аут", "LibUsb: Time-out"},
 };
+
+// A refusal for lack of rights. Debian's libusb 0.1 returns a handle from usb_open even when the
+// device node may not be written (it falls back to a read-only handle) or not opened at all (a
+// handle without a file); the refusal shows at the first request on it, as EPERM from usbfs for a
+// read-only handle, EBADF for none, EACCES for a handle whose rights were dropped. Every later
+// request on such a handle is refused the same way, so configuration and claim tell it.
+bool isAccessRefusal(int result) {
+    return result == -EPERM || result == -EBADF || result == -EACCES;
+}
 
 bool isInstrument(const usb_device_descriptor& d) {
     if (d.idProduct != InstrumentProductId) return false;
@@ -230,17 +240,22 @@ int TLibUsb::FindDevice() {
         closeDeviceLocked(); // a handle from before a change on the bus is stale
         if (found) {
             usb_dev_handle* handle = api_->usb_open(found);
+            bool refused = !handle;
             if (handle) {
-                device_ = handle;
-                int r = api_->usb_set_configuration(handle, InstrumentConfiguration);
-                if (r < 0) message = ErrorText(r);
-                r = api_->usb_claim_interface(handle, InstrumentInterface);
-                if (r < 0) message = ErrorText(r);
-                AddLogUSB("Device found!");
-                result = 0;
-            } else {
-                AddLogUSB("Device NOT opened!");
+                const int configured = api_->usb_set_configuration(handle, InstrumentConfiguration);
+                const int claimed = api_->usb_claim_interface(handle, InstrumentInterface);
+                refused = isAccessRefusal(configured) || isAccessRefusal(claimed);
+                if (refused) {
+                    api_->usb_close(handle);
+                } else {
+                    if (configured < 0) message = ErrorText(configured);
+                    if (claimed < 0) message = ErrorText(claimed);
+                    device_ = handle;
+                    AddLogUSB("Device found!");
+                    result = 0;
+                }
             }
+            if (refused) AddLogUSB("Device NOT opened!");
         }
         if (result != 0) {
             const uint32_t now = TickCount();

@@ -1,4 +1,5 @@
-// The USB transport against the simulated instrument, loaded by the real dynamic loader.
+// The USB transport with the real libusb-0.1.so.4 over the emulated usbfs of the simulated
+// instrument.
 #include "data/text_pair.h"
 #include "link/libusb_transport.h"
 #include "platform/paths.h"
@@ -182,6 +183,56 @@ private slots:
         QCOMPARE(LibUSB.FindDevice(), 1);
         QVERIFY(takeMessages().value(0).contains("Нет доступа к прибору"));
         LangIndex = 1;
+    }
+
+    // The real library opens a node it may not write read-only, and one it may not open at all as
+    // a handle without a file; usbfs then refuses the configuration with EPERM, the C library with
+    // EBADF. Either way the search fails with the access message and keeps no handle.
+    void accessRefusalsOfTheRealLibrary_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QStringList>("deviceSide"); // what the emulated kernel saw, in order
+        QTest::newRow("read-only node: EPERM") << "node_access=ro"
+                                               << QStringList{"open 002 refused",
+                                                              "open 002 read-only",
+                                                              "configuration 1",
+                                                              "configuration 1 -> -1",
+                                                              "claim 0",
+                                                              "claim 0 -> -1",
+                                                              "close"};
+        QTest::newRow("node not openable: EBADF")
+            << "open_fails=1" << QStringList{"open 002 refused", "open 002 refused"};
+    }
+    void accessRefusalsOfTheRealLibrary() {
+        QFETCH(QString, scenario);
+        QFETCH(QStringList, deviceSide);
+        sim.Set({scenario});
+        QCOMPARE(LibUSB.InitLibUsb(), 0);
+        const int before = logLines().size();
+        QCOMPARE(LibUSB.FindDevice(), 1);
+        QVERIFY(!LibUSB.isDeviceOpened());
+        QCOMPARE(sim.Trace().mid(1), deviceSide); // after the search's "find" line
+        QCOMPARE(newLogLines(before).filter(QRegularExpression("^Device (found|NOT)")),
+                 QStringList{"Device NOT opened!"});
+        const QStringList m = takeMessages();
+        QCOMPARE(m.size(), 1);
+        QVERIFY(m[0].startsWith("No access to the device on the USB bus."));
+        QVERIFY(m[0].contains("60-vyz1.rules"));
+        uint8_t buffer[4];
+        QCOMPARE(LibUSB.ReadData(buffer, 4), -ENODEV); // no handle is used after the refusal
+        QCOMPARE(sim.Trace().filter(QRegularExpression("^read")).size(), 0);
+        sim.Set({}); // the udev rule applied: the next search opens the instrument
+        QCOMPARE(LibUSB.FindDevice(), 0);
+        QVERIFY(sim.Trace().contains("open 002"));
+        QVERIFY(takeMessages().isEmpty());
+    }
+
+    // A node the user may not even read is not listed by the library's search at all.
+    void unreadableNodeIsNotListed() {
+        sim.Set({"node_access=none"});
+        QCOMPARE(LibUSB.InitLibUsb(), 0);
+        QCOMPARE(LibUSB.FindDevice(), 1);
+        QCOMPARE(sim.Trace(), QStringList{"find 03eb:0130"}); // no open of the program's
+        QVERIFY(takeMessages().value(0).startsWith("The device is not connected"));
     }
 
     void refusedConfigurationStillOpens() {

@@ -1,5 +1,5 @@
-// Shared pieces of the USB tests: the simulator's scenario file, measurement files for it to
-// serve, and a recording host that stands in for the main window.
+// Shared pieces of the USB tests: the simulated instrument's scenario file, measurement files for
+// it to serve, and a recording host that stands in for the main window.
 #pragma once
 
 #include "data/archive_record.h"
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -82,13 +83,18 @@ inline void WriteArchiveFile(const QString& path, int count, bool coordinates) {
     }
 }
 
-// The simulator's scenario file; its path is given to the simulator once per process.
+// The simulated instrument's scenario file. The test runs the real libusb-0.1.so.4 over the
+// emulated kernel side (sim/usbfs, preloaded by CTest), which keeps the device tree in this
+// folder; both paths are given once per process, before the library is loaded.
 class SimScenario {
 public:
     SimScenario() {
+        if (!::dlsym(RTLD_DEFAULT, "vyz_usbfs_active"))
+            qFatal("run with LD_PRELOAD naming sim/usbfs/libvyz_usbfs.so (the emulated usbfs)");
         configPath = dir.filePath("usbsim.conf");
         tracePath = dir.filePath("trace.txt");
         qputenv("VYZ_USBSIM_CONFIG", configPath.toLocal8Bit());
+        qputenv("USB_DEVFS_PATH", dir.filePath("usbfs").toLocal8Bit());
     }
     // Writes the scenario (key=value lines) and empties the trace.
     void Set(const QStringList& lines) {

@@ -1,5 +1,5 @@
-// The display viewer against the real USB worker, which loads the simulated instrument (the
-// stand-in libusb-0.1.so.4) through the ordinary loader: colour and monochrome images drawn, saved
+// The display viewer against the real USB worker, which runs the real libusb-0.1.so.4 over the
+// emulated usbfs of the simulated instrument: colour and monochrome images drawn, saved
 // and put on the X clipboard (read back by another process), failed exchanges, no instrument, no
 // worker, closing while the worker searches or transfers, several viewers, the settings and the
 // colour dialogs.
