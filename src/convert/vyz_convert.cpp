@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <set>
 #include <string>
@@ -257,6 +258,33 @@ bool decode(const std::string& input, std::vector<ArchiveRecord>& records, bool&
     return true;
 }
 
+// The spreadsheet library writes its own diagnostics to standard error besides the error it
+// returns; while an export runs they are dropped, so each failure stays one line of ours.
+class QuietStderr {
+public:
+    QuietStderr() {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, STDERR_FILENO);
+            ::close(null);
+        }
+    }
+    ~QuietStderr() {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+        }
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
 bool writeBytes(const std::string& target, const std::string& text) {
     StagedFile file(target);
     if (!file.Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()}) ||
@@ -295,8 +323,12 @@ bool convert(const std::string& input, const std::string& target, const Options&
         ReportBinding binding(table);
         report::Report& report = binding.ReportFor(coordinates);
         report.PrepareReport();
-        const report::ExportResult result = report::ExportReport(
-            o.format->report, report.Prepared(), QString::fromLocal8Bit(target.c_str()));
+        report::ExportResult result;
+        {
+            const QuietStderr quiet;
+            result = report::ExportReport(o.format->report, report.Prepared(),
+                                          QString::fromLocal8Bit(target.c_str()));
+        }
         ok = result.ok();
         if (!ok) say(format(CannotWrite, target.c_str(), result.error.toLocal8Bit().constData()));
         break;
@@ -426,14 +458,17 @@ void quietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
         std::fprintf(stderr, "vyz-convert: %s\n", message.toLocal8Bit().constData());
 }
 
+// The folder of this program (its settings file may live beside it).
+std::string programFolder(const char* argv0) {
+    std::string self = realOf("/proc/self/exe");
+    if (self.empty()) self = realOf(argv0);
+    return folderOf(self);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    qInstallMessageHandler(quietQt);
-    // No display is needed: the report's fonts and pages come from the offscreen platform.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    InitProgramPaths(QCoreApplication::applicationDirPath().toStdString());
+    InitProgramPaths(programFolder(argv[0]));
     lang = chooseLanguage(argc, argv);
     LangIndex = static_cast<int8_t>(lang);
     Options o = parse(argc, argv);
@@ -464,6 +499,15 @@ int main(int argc, char** argv) {
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
         say(format(NotWritable, folder.c_str(), std::strerror(errno)));
         return 1;
+    }
+
+    // The report measures and paints its texts with the offscreen platform's fonts: no display is
+    // needed. CSV and maps need no Qt application at all, so they start at once.
+    qInstallMessageHandler(quietQt);
+    std::optional<QGuiApplication> app;
+    if (o.format->kind == Kind::Report) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app.emplace(argc, argv);
     }
 
     std::set<std::string> written;

@@ -13,12 +13,15 @@
 #include "shell/main_window.h"
 #include "tmpfs_mount.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <cmath>
 #include <cstring>
@@ -215,7 +218,7 @@ QList<QList<Cell>> sheetCells(const QString& fods) {
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.qualifiedName() == u"table:table-row") {
-            rows.append({});
+            rows.append(QList<Cell>());
         } else if (xml.isStartElement() && (xml.qualifiedName() == u"table:table-cell" ||
                                             xml.qualifiedName() == u"table:covered-table-cell")) {
             const auto a = xml.attributes();
@@ -454,8 +457,9 @@ void TestConvert::gpxAndKmlInGpsbabel() {
         const QString out = dir.filePath(QStringLiteral("lot.") + QLatin1String(format));
         const Run r = convert({gps_, QStringLiteral("-o"), out});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.err.trimmed(), gps_ + QStringLiteral(": records without a position left out: 2")
-                                             .prepend(QStringLiteral("vyz-convert: ")));
+        QCOMPARE(
+            r.err,
+            QStringLiteral("vyz-convert: %1: records without a position left out: 2\n").arg(gps_));
         const QString csv = dir.filePath(QStringLiteral("read.csv"));
         const Run babel = runProgram(QStringLiteral("gpsbabel"),
                                      {QStringLiteral("-i"), QLatin1String(format),
@@ -463,12 +467,25 @@ void TestConvert::gpxAndKmlInGpsbabel() {
                                       QStringLiteral("unicsv,utc=0"), QStringLiteral("-F"), csv});
         QVERIFY2(babel.code == 0, qPrintable(babel.err));
         const Table t = tableOf(QString::fromUtf8(readAll(csv)));
+        // Its CSV rounds to 6 places; its GPX writes the coordinates it read to 9.
+        const QString gpx = dir.filePath(QStringLiteral("read.gpx"));
+        QCOMPARE(runProgram(QStringLiteral("gpsbabel"),
+                            {QStringLiteral("-i"), QLatin1String(format), QStringLiteral("-f"), out,
+                             QStringLiteral("-o"), QStringLiteral("gpx,gpxver=1.1"),
+                             QStringLiteral("-F"), gpx})
+                     .code,
+                 0);
+        QList<QRegularExpressionMatch> points;
+        const QRegularExpression wpt(QStringLiteral("<wpt lat=\"([^\"]+)\" lon=\"([^\"]+)\""));
+        for (auto it = wpt.globalMatch(QString::fromUtf8(readAll(gpx))); it.hasNext();)
+            points << it.next();
         QCOMPARE(t.rows.size(), 3);
+        QCOMPARE(points.size(), 3);
         const int order[] = {0, 1, 4}; // archive order, positions only
         for (int i = 0; i < 3; ++i) {
             const Expected& e = expected[order[i]];
-            compareNumber(t.at(i, QStringLiteral("Latitude")), e.lat, 1e-7, "latitude");
-            compareNumber(t.at(i, QStringLiteral("Longitude")), e.lon, 1e-7, "longitude");
+            compareNumber(points[i].captured(1), e.lat, 1e-7, "latitude");
+            compareNumber(points[i].captured(2), e.lon, 1e-7, "longitude");
             QCOMPARE(t.at(i, QStringLiteral("Name")), QString::number(e.no));
             QVERIFY2(t.at(i, QStringLiteral("Description"))
                          .contains(QStringLiteral("Density, kg/m^3: ")),
@@ -773,12 +790,25 @@ void TestConvert::outputFolderProblems() {
                         .arg(mount.Path()));
     QCOMPARE(entries(mount.Path()), QStringList());
 
-    // A full disk: the export fails and leaves nothing behind.
-    TmpfsMount small(8192);
-    r = convert({gps_, QStringLiteral("-o"), small.Path() + QStringLiteral("/lot.pdf")});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.startsWith(QStringLiteral("vyz-convert: cannot write ")), qPrintable(r.err));
-    QCOMPARE(entries(small.Path()), QStringList());
+    // A full disk: the export fails and leaves nothing behind, through either writer.
+    TmpfsMount small(16 * 1024);
+    QVERIFY(small.Mounted());
+    std::vector<ArchiveRecord> full;
+    for (int i = 0; i < ArchiveCapacity; ++i)
+        full.push_back(fixture()[size_t(i % 5)]);
+    const QString big = dir.filePath(QStringLiteral("full.vyz"));
+    writeVyz(big, full, true);
+    for (const char* name : {"/full.csv", "/full.pdf", "/full.xlsx", "/full.ods", "/full.odt",
+                             "/full.rtf", "/full.html", "/full.txt", "/full.kml"}) {
+        const QString out = small.Path() + QLatin1String(name);
+        r = convert({big, QStringLiteral("-o"), out});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("vyz-convert: cannot write %1: ").arg(out)),
+                 qPrintable(r.err));
+        QCOMPARE(entries(small.Path()), QStringList());
+    }
+    QVERIFY(convert({big, QStringLiteral("-o"), small.Path() + "/full.csv"})
+                .err.contains(QStringLiteral("No space left on device")));
 }
 
 void TestConvert::usage_data() {
