@@ -231,8 +231,9 @@ QList<QList<Cell>> sheetCells(const QString& fods) {
                          ? a.value(QStringLiteral("table:number-columns-repeated")).toInt()
                          : 1;
             inCell = true;
-        } else if (inCell && xml.isCharacters()) {
-            cell.text += xml.text();
+        } else if (inCell && xml.isStartElement() && xml.qualifiedName() == u"text:p") {
+            if (!cell.text.isEmpty()) cell.text += '\n';
+            cell.text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
         } else if (xml.isEndElement() && (xml.qualifiedName() == u"table:table-cell" ||
                                           xml.qualifiedName() == u"table:covered-table-cell")) {
             for (int i = 0; i < std::min(repeat, 64); ++i)
