@@ -14,9 +14,13 @@
 #include "tmpfs_mount.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -263,6 +267,7 @@ private slots:
     void kmlColoursByLimits();
     void sameAsWindow_data();
     void sameAsWindow();
+    void windowCsvCommand();
     void badInputs_data();
     void badInputs();
     void goodInputsStillConverted();
@@ -661,6 +666,61 @@ void TestConvert::sameAsWindow() {
             if (!line.trimmed().isEmpty())
                 QVERIFY2(line.contains(QStringLiteral(" yes ")), qPrintable(line)); // embedded
     }
+}
+
+// The File menu's CSV command as the operator uses it: the choices dialog (kept in the settings
+// file), then the save dialog, which asks before it replaces a file.
+void TestConvert::windowCsvCommand() {
+    TForm1 form;
+    form.show();
+    LangIndex = 1;
+    form.OpenMeasurementFile(gps_);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("lot.csv"));
+    writeBytes(target, "old");
+    StoreCsvOptions({});
+    QStringList seen;
+    bool confirmsOverwrite = false;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        seen << modal->metaObject()->className() + QStringLiteral(":") + modal->windowTitle();
+        if (auto* options = qobject_cast<QDialog*>(modal);
+            options && modal->objectName() == QStringLiteral("frmCsvOptions")) {
+            modal->findChild<QComboBox*>(QStringLiteral("cbSeparator"))->setCurrentIndex(2);
+            modal->findChild<QComboBox*>(QStringLiteral("cbDecimal"))->setCurrentIndex(1);
+            modal->findChild<QComboBox*>(QStringLiteral("cbDates"))->setCurrentIndex(1);
+            options->accept();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            confirmsOverwrite = files->acceptMode() == QFileDialog::AcceptSave &&
+                                !files->testOption(QFileDialog::DontConfirmOverwrite);
+            // The operator picks the existing file and confirms the question to replace it.
+            files->selectFile(target);
+            QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+        }
+    });
+    answer.start();
+    form.AExportCsv->trigger();
+    answer.stop();
+    QCOMPARE(seen.value(0), QStringLiteral("QDialog:Export to CSV"));
+    QVERIFY2(seen.value(1).startsWith(QStringLiteral("QFileDialog:Export to CSV...")),
+             qPrintable(seen.join('|')));
+    QVERIFY(confirmsOverwrite);
+    QVERIFY2(seen.value(2).startsWith(QStringLiteral("QMessageBox")), qPrintable(seen.join('|')));
+    // The choices were stored and used: tab, decimal comma, the table's dates.
+    QCOMPARE(IniRead("Export", "CsvSeparator", "", 16), std::string("tab"));
+    QCOMPARE(IniRead("Export", "CsvDecimal", "", 16), std::string("comma"));
+    QCOMPARE(IniRead("Export", "CsvDates", "", 16), std::string("table"));
+    const QList<QByteArray> lines = readAll(target).split('\n');
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines[5],
+             QByteArray("1\t 9:05:07 (Mar  3, 2020)\t2300,00\t4,2\tAsphalt base\t130,5\t50\t"
+                        "55,753416697\t-37,610172526\t\r"));
+    StoreCsvOptions({});
 }
 
 void TestConvert::badInputs_data() {
