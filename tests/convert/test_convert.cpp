@@ -268,6 +268,7 @@ private slots:
     void sameAsWindow_data();
     void sameAsWindow();
     void windowCsvCommand();
+    void windowMapCommand();
     void badInputs_data();
     void badInputs();
     void goodInputsStillConverted();
@@ -721,6 +722,41 @@ void TestConvert::windowCsvCommand() {
              QByteArray("1\t 9:05:07 (Mar  3, 2020)\t2300,00\t4,2\tAsphalt base\t130,5\t50\t"
                         "55,753416697\t-37,610172526\t\r"));
     StoreCsvOptions({});
+}
+
+// The map command: the filter the operator picks gives the format and the file's suffix.
+void TestConvert::windowMapCommand() {
+    TForm1 form;
+    form.show();
+    LangIndex = 0;
+    form.OpenMeasurementFile(gps_);
+    QTemporaryDir dir;
+    QStringList filters;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!files || !files->isVisible()) return;
+        filters = files->nameFilters();
+        files->selectNameFilter(filters.value(1));
+        // selectNameFilter does not announce itself; the operator's choice does.
+        emit files->filterSelected(filters.value(1));
+        files->selectFile(dir.filePath(QStringLiteral("lot")));
+        QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+        answer.stop();
+    });
+    answer.start();
+    form.AExportMap->trigger();
+    QCOMPARE(filters, QStringList({"GPX 1.1 (*.gpx)", "KML 2.2 (*.kml)", "GeoJSON (*.geojson)"}));
+    QCOMPARE(entries(dir.path()), QStringList({"lot.kml"}));
+    const QByteArray kml = readAll(dir.filePath(QStringLiteral("lot.kml")));
+    QVERIFY(kml.contains("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"));
+    QVERIFY(kml.contains(QString::fromUtf8("<name>Измеренные значения плотности</name>").toUtf8()));
+    auto* status = form.findChild<QPushButton*>(QStringLiteral("sbStatus"));
+    QCOMPARE(status->text(),
+             QString::fromUtf8("Экспортировано записей: 3 в файл \"%1\"; записей без "
+                               "координат пропущено: 2")
+                 .arg(dir.filePath(QStringLiteral("lot.kml"))));
 }
 
 void TestConvert::badInputs_data() {
