@@ -10,7 +10,7 @@ build_pkgs=(build-essential cmake ninja-build pkg-config
     fonts-liberation fonts-liberation2 fonts-dejavu-core)
 test_pkgs=(xvfb xauth xclip x11-utils xdotool libx11-dev poppler-utils libbenchmark-dev
     libreoffice-calc libreoffice-writer
-    desktop-file-utils appstream imagemagick
+    desktop-file-utils appstream imagemagick gpsbabel gdal-bin lintian file
     clang-14 libclang-rt-14-dev)
 
 pkgs=("${build_pkgs[@]}")

@@ -127,6 +127,36 @@ std::string FormatCoordinate(int32_t value, bool isLongitude, int lang) {
            hemisphere[isLongitude][value < 0].in(lang);
 }
 
+bool CoordinateDegrees(int32_t value, bool isLongitude, double& degrees) {
+    if (value == 0) return false;
+    const int64_t magnitude = std::llabs(static_cast<int64_t>(value));
+    const int64_t a = magnitude / 65536;
+    const int64_t whole = a / 100, minutes = a % 100;
+    const int64_t limit = isLongitude ? 180 : 90;
+    if (whole > limit || minutes >= 60) return false;
+    // In 1/65536 minutes, exact in a double; one division rounds once.
+    const double parts = static_cast<double>(minutes * 65536 + magnitude % 65536);
+    const double d = static_cast<double>(whole) + parts / (60.0 * 65536.0);
+    if (d > static_cast<double>(limit)) return false;
+    degrees = value < 0 ? -d : d;
+    return true;
+}
+
+std::string IsoDateTime(const ArchiveRecord& r) {
+    static constexpr unsigned daysIn[13] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const unsigned year = 2000 + r.Year, month = r.Month > 12 ? 1 : r.Month;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    const bool deleted = r.Second == DeletedMark;
+    if (month == 0 || r.Day == 0 || r.Day > daysIn[month] || (month == 2 && r.Day == 29 && !leap) ||
+        r.Hour > 23 || r.Minute > 59 || (r.Second > 59 && !deleted))
+        return {};
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u", year, month,
+                                unsigned(r.Day), unsigned(r.Hour), unsigned(r.Minute));
+    if (!deleted) std::snprintf(text + n, sizeof text - n, ":%02u", unsigned(r.Second));
+    return text;
+}
+
 std::string DateTimeText(const ArchiveRecord& r, int lang) {
     const unsigned month = r.Month > 12 ? 1 : r.Month;
     char text[96];

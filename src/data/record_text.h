@@ -28,6 +28,17 @@ float Porosity(float density, float refDensity);
 // A coordinate: "55°45'12,3\" N"; "-" for 0 and for degrees beyond 90 (latitude) or 180.
 std::string FormatCoordinate(int32_t value, bool isLongitude, int lang);
 
+// The decimal degrees of a coordinate field, negative south or west: degrees + (minutes + the
+// minute's 1/65536 parts) / 60, from the same fields as FormatCoordinate. False when the field
+// holds no position: 0, degrees beyond 90 (latitude) or 180, minutes of 60 or more, or a result
+// beyond the pole or the date line.
+bool CoordinateDegrees(int32_t value, bool isLongitude, double& degrees);
+
+// The record's date and time in ISO 8601 ("2020-03-03T09:05:07", local time of the instrument;
+// a month above 12 reads as January). A deleted record has lost its seconds and gives minutes
+// only ("2020-01-12T10:15"). Empty when the fields are no valid date and time.
+std::string IsoDateTime(const ArchiveRecord& record);
+
 // " 9:05:07 ( 3 мар 2020)" / " 9:05:07 (Mar  3, 2020)", with " - удалена" / " - deleted" for a
 // record carrying the deleted mark. A month above 12 reads as January.
 std::string DateTimeText(const ArchiveRecord& record, int lang);

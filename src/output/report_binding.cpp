@@ -3,7 +3,6 @@
 #include "data/archive_record.h"
 #include "data/lang_texts.h"
 #include "data/text_pair.h"
-#include "shell/string_grid.h"
 
 #include <QHash>
 
@@ -150,7 +149,7 @@ QString ReportDateOf(const QString& cell) {
     return cell.mid(open + 1, close - open - 1) + cell.mid(close + 1);
 }
 
-ReportBinding::ReportBinding(const StringGrid& grid) : grid_(grid) {
+ReportBinding::ReportBinding(const CellReader& table) : grid_(table) {
     frxReport1.layout = PlainReportLayout();
     frxReportGPS.layout = GpsReportLayout();
     frxUserDataSet1.OnFirst = [this] { frxUserDataSet1First(); };
@@ -161,10 +160,6 @@ ReportBinding::ReportBinding(const StringGrid& grid) : grid_(grid) {
             frxReport1GetValue(name, value);
         };
     }
-}
-
-report::Report& ReportBinding::CurrentReport() {
-    return GPSModeFlag.load() ? frxReportGPS : frxReport1;
 }
 
 void ReportBinding::frxReport1GetValue(const QString& name, QString& value) {

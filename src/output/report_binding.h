@@ -1,14 +1,15 @@
 // The program's two report layouts and their binding to the measurement table: the value
 // callback that answers every bracketed name from the table (read by column position, so a
-// column the operator moved prints where it now stands) and the data set's callbacks that count
+// column the operator moved prints where it now stands; the window's table or the converter's
+// table of decoded records) and the data set's callbacks that count
 // the table's data rows.
 #pragma once
 
+#include "data/archive_record.h"
+#include "output/cell_reader.h"
 #include "report/report_engine.h"
 
 namespace vyz {
-
-class StringGrid;
 
 // The plain layout (A4 portrait, 8 columns) and the coordinates layout (A4 landscape, 10).
 report::ReportLayout PlainReportLayout();
@@ -23,7 +24,7 @@ QString ReportDateOf(const QString& cell);
 
 class ReportBinding {
 public:
-    explicit ReportBinding(const StringGrid& grid);
+    explicit ReportBinding(const CellReader& table);
     ReportBinding(const ReportBinding&) = delete;
     ReportBinding& operator=(const ReportBinding&) = delete;
 
@@ -32,14 +33,15 @@ public:
     report::UserDataSet frxUserDataSet1;
 
     // The layout of the table's current layout (GPSModeFlag).
-    report::Report& CurrentReport();
+    report::Report& CurrentReport() { return ReportFor(GPSModeFlag.load()); }
+    report::Report& ReportFor(bool coordinates) { return coordinates ? frxReportGPS : frxReport1; }
 
     void frxReport1GetValue(const QString& name, QString& value);
     void frxUserDataSet1First();
     void frxUserDataSet1CheckEOF(bool& eof);
 
 private:
-    const StringGrid& grid_;
+    const CellReader& grid_;
 };
 
 } // namespace vyz

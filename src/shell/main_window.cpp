@@ -181,6 +181,7 @@ void TForm1::createMenus() {
     itmFile->addSeparator();
     itmFile->addAction(AOpen);
     itmFile->addAction(ASave);
+    AddExchangeCommands(itmFile);
     itmFile->addSeparator();
     itmFile->addAction(APrint);
     itmFile->addSeparator();
@@ -582,6 +583,7 @@ void TForm1::MenuFill() {
     ALangEng->setText(text(17));
     AHelp->setText(text(18));
     AAbout->setText(text(19));
+    ExchangeMenuFill();
 }
 
 void TForm1::ApplyLanguage(int index) {

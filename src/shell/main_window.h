@@ -21,8 +21,11 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QFrame;
+class QMenu;
 
 namespace vyz {
+
+enum class MapFormat;
 
 class TfrmStatus;
 class LinkIndicator;
@@ -143,6 +146,17 @@ public:
     void CatchDrag(const QPoint& oldTopLeft, const QPoint& newTopLeft);
     // [files] main_window_files.cpp: opens `path` as the Open command would, without the dialog
     void OpenMeasurementFile(const QString& path);
+
+    // [exchange] main_window_exchange.cpp: CSV and map exports of the archive (File menu)
+    QAction* AExportCsv = nullptr;
+    QAction* AExportMap = nullptr;
+    void AddExchangeCommands(QMenu* menu);
+    void ExchangeMenuFill();
+    void AExportCsvExecute(); // asks for the CSV choices and the file
+    void AExportMapExecute(); // asks for the file; its filter or suffix chooses the format
+    // Write the export to `path` without asking (a failure is shown); true when written.
+    bool ExportCsvTo(const QString& path);
+    bool ExportMapTo(const QString& path, MapFormat format);
 
     TfrmStatus* frmStatus() const { return frmStatus_; }
     void SetFrmStatus(TfrmStatus* window) { frmStatus_ = window; }

@@ -4,6 +4,8 @@
 // visual position, so the report and the clipboard take what stands where the operator put it.
 #pragma once
 
+#include "output/cell_reader.h"
+
 #include <QAbstractTableModel>
 #include <QTableView>
 #include <QVector>
@@ -51,16 +53,16 @@ private:
     QVector<QString> cells_; // row-major
 };
 
-class StringGrid : public QTableView {
+class StringGrid : public QTableView, public CellReader {
     Q_OBJECT
 public:
     explicit StringGrid(QWidget* parent = nullptr);
 
     GridModel* Model() const { return model_; }
-    int RowCount() const { return model_->RowCount(); }
-    int ColCount() const { return model_->ColCount(); }
+    int RowCount() const override { return model_->RowCount(); }
+    int ColCount() const override { return model_->ColCount(); }
     // The text at visual column `visualCol` (0 = the fixed number column) of grid row `row`.
-    QString CellAt(int visualCol, int row) const;
+    QString CellAt(int visualCol, int row) const override;
     // The logical column shown at visual position `visualCol`.
     int LogicalColumn(int visualCol) const;
     // Sets the width of the column at logical index `col` (0 = the number column).

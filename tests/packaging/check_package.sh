@@ -23,9 +23,23 @@ for dep in libusb-0.1-4 fonts-liberation libqt6widgets6 libqt6printsupport6; do
     grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep"
 done
 
+# Debian's own checks: no error and no warning.
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 \
+        || { cat "$work/lintian.log"; fail "lintian"; }
+    grep -E '^[EW]: ' "$work/lintian.log" && fail "lintian reports errors or warnings"
+    echo "lintian: clean"
+else
+    fail "lintian is not installed (scripts/deps.sh test)"
+fi
+# The extended description is there.
+[ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 3 ] || fail "no extended description"
+
 # Contents in the usual places.
 dpkg-deb -c "$deb" >"$work/contents"
-for path in ./usr/bin/vyz ./usr/share/applications/vyz.desktop \
+for path in ./usr/bin/vyz ./usr/bin/vyz-convert ./usr/share/doc/vyz/copyright \
+    ./usr/share/doc/vyz/changelog.gz ./usr/share/man/man1/vyz.1.gz \
+    ./usr/share/man/man1/vyz-convert.1.gz ./usr/share/applications/vyz.desktop \
     ./usr/share/metainfo/org.example.vyz.metainfo.xml ./usr/share/mime/packages/vyz.xml \
     ./usr/share/icons/hicolor/48x48/apps/vyz.png ./usr/share/icons/hicolor/scalable/apps/vyz.svg \
     ./usr/share/vyz/Help/Vyz1EngHelp.html ./usr/share/vyz/Help/Vyz1RusHelp.html \
@@ -42,6 +56,9 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 grep -q 'TAG+="uaccess"' "$root/$rule" || fail "udev rule without uaccess"
 [ -x "$root/usr/bin/vyz" ] || fail "program not executable"
+for program in vyz vyz-convert; do
+    file "$root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+done
 home="$work/home"
 mkdir -p "$home"
 # The unpacked program folder is writable here, so the program keeps Vyz.ini beside itself.
@@ -67,6 +84,24 @@ wait "$pid" || rc=$?
 grep -q '^Uses=1' "$ini" || fail "start counter not written"
 grep -q '^Width=' "$ini" || fail "geometry not written at exit"
 grep -q 'Vyz1EngHelp' <<<"$(ls "$root/usr/share/vyz/Help")" || fail "help not installed"
+
+# The converter runs from the unpacked package without a display and writes a report.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$home" XDG_RUNTIME_DIR="$work" \
+    "$root/usr/bin/vyz-convert" --version | grep -q '^vyz-convert ' || fail "vyz-convert --version"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$home" XDG_RUNTIME_DIR="$work" \
+    "$root/usr/bin/vyz-convert" --lang en "$file" -o "$work/one.csv" 2>"$work/convert.log" \
+    || true
+# The file of zeros is no measurement file: one clear line, exit 1, no output.
+grep -q 'not a measurement file' "$work/convert.log" || { cat "$work/convert.log"; fail "vyz-convert message"; }
+[ ! -e "$work/one.csv" ] || fail "vyz-convert left an output for a bad input"
+python3 - "$work/two.vyz" <<'PY'
+import struct, sys
+rec = struct.pack('<HBBBBBBBBfffiiH', 7, 7, 5, 9, 3, 3, 20, 1, 50, 2300.0, 2400.0, 130.5, 363410555, -244882496, 0)
+open(sys.argv[1], 'wb').write(b'GLONASS/GPS' + bytes(5) + rec * 2)
+PY
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$home" XDG_RUNTIME_DIR="$work" \
+    "$root/usr/bin/vyz-convert" --lang en "$work/two.vyz" -o "$work/two.pdf" || fail "vyz-convert to PDF"
+pdftotext "$work/two.pdf" - | grep -q 'Measured density values' || fail "converted PDF lacks its title"
 
 # A real install and removal where this runs as root and the package is not installed already.
 if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W -f='${Status}' vyz 2>/dev/null | grep -q ' installed$'; then
