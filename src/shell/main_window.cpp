@@ -555,8 +555,8 @@ void TForm1::FormResize() {
 void TForm1::SetArchiveBusy(bool busy) {
     archiveBusy_ = std::max(archiveBusy_ + (busy ? 1 : -1), 0);
     const bool enabled = archiveBusy_ == 0;
-    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead})
-        a->setEnabled(enabled);
+    for (QAction* a : {AOpen, ASave, APrint, ACopyAll, ACopyCtrlC, ARead, AExportCsv, AExportMap})
+        if (a) a->setEnabled(enabled);
 }
 
 // --- texts -----------------------------------------------------------------------------------
