@@ -20,6 +20,9 @@ class QFrame;
 
 namespace vyz {
 
+namespace analysis {
+class LotAnalysis;
+}
 class TfrmStatus;
 class LinkIndicator;
 
@@ -122,6 +125,12 @@ public:
     // [files] main_window_files.cpp: opens `path` as the Open command would, without the dialog
     void OpenMeasurementFile(const QString& path);
 
+    // [analysis] main_window_analysis.cpp: the lot analysis follows the table
+    void CreateAnalysis();                                     // the menu and the panel
+    void AnalysisTableChanged(const int32_t* order, int rows); // after a fill (0 rows: cleared)
+    void AnalysisLanguageChanged();
+    analysis::LotAnalysis* Analysis() const { return analysis_; }
+
     TfrmStatus* frmStatus() const { return frmStatus_; }
     void SetFrmStatus(TfrmStatus* window) { frmStatus_ = window; }
     // Shows or hides the message history (a click on the status line).
@@ -186,6 +195,9 @@ private:
     friend class WindowReadoutHost;
     // [report] (main_window_report.cpp)
     // [viewer] (main_window_viewer.cpp, docking.cpp, about_dialog.cpp)
+    // [analysis] (main_window_analysis.cpp)
+    void AnalysisMarkRows();
+    analysis::LotAnalysis* analysis_ = nullptr;
 };
 
 // The process-wide main window (null before it is created).

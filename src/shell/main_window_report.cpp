@@ -1,5 +1,6 @@
 // The Print command: the table becomes a paged report in the engine's modal preview, from which
-// the operator prints, sets up the page and exports.
+// the operator prints, sets up the page and exports; the lot summary may end it.
+#include "analysis/lot_analysis.h"
 #include "data/archive_record.h"
 #include "output/report_binding.h"
 #include "shell/main_window.h"
@@ -11,6 +12,8 @@ void TForm1::APrintExecute() {
     ReportBinding binding(*StringGrid1());
     report::Report& report = binding.CurrentReport();
     report.PrepareReport();
+    // Chosen in the Analysis menu; without it the report is the table alone.
+    if (analysis_->SummaryInReport()) analysis_->AppendSummary(report.Prepared());
     report.ShowPreparedReport(this);
 }
 
