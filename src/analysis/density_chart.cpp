@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSaveFile>
 #include <QScatterSeries>
@@ -81,10 +82,8 @@ DensityChart::DensityChart(const LotModel& model, QWidget* parent)
     densityAxis_->setLinePenColor(DensityColour);
     porosityAxis_->setLinePenColor(PorosityColour);
 
-    for (QXYSeries* s : std::initializer_list<QXYSeries*>{density_, porosity_, failing_}) {
+    for (QXYSeries* s : std::initializer_list<QXYSeries*>{density_, porosity_, failing_})
         connect(s, &QXYSeries::hovered, this, &DensityChart::hovered);
-        connect(s, &QXYSeries::clicked, this, &DensityChart::clicked);
-    }
     Retitle();
     Redraw();
 }
@@ -196,8 +195,20 @@ void DensityChart::hovered(const QPointF& point, bool state) {
     QToolTip::showText(QCursor::pos(), PointText(RowAt(point.x())), this);
 }
 
-void DensityChart::clicked(const QPointF& point) {
-    const int row = RowAt(point.x());
+// The rubber band takes the left button inside the plot area before the series see it, so a
+// click (a press and release without a drag) is told from a drawn frame here.
+void DensityChart::mousePressEvent(QMouseEvent* event) {
+    pressedAt_ = event->position().toPoint();
+    QChartView::mousePressEvent(event);
+}
+
+void DensityChart::mouseReleaseEvent(QMouseEvent* event) {
+    QChartView::mouseReleaseEvent(event);
+    const QPoint at = event->position().toPoint();
+    if (event->button() != Qt::LeftButton || (at - pressedAt_).manhattanLength() > 3) return;
+    const QPointF inChart = chart()->mapFromScene(mapToScene(at));
+    if (!chart()->plotArea().contains(inChart)) return;
+    const int row = RowAt(chart()->mapToValue(inChart, density_).x());
     if (row >= 0) emit rowClicked(row);
 }
 
@@ -255,7 +266,7 @@ void DensityChart::drawAt(QPainter& painter, QSize size) const {
 
 QImage DensityChart::Picture(QSize size) const {
     size = pictureSize(size);
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

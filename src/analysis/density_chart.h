@@ -47,10 +47,11 @@ signals:
 protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void hovered(const QPointF& point, bool state);
-    void clicked(const QPointF& point);
     QSize pictureSize(QSize size) const;
     void drawAt(QPainter& painter, QSize size) const;
 
@@ -63,6 +64,7 @@ private:
     QValueAxis* rowAxis_;
     QValueAxis* densityAxis_;
     QValueAxis* porosityAxis_;
+    QPoint pressedAt_;
     std::vector<int> pointRows_; // the table row of each density point
 };
 

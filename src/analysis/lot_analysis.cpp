@@ -46,9 +46,12 @@ LotAnalysis::LotAnalysis(QMainWindow* window) : QObject(window), window_(window)
     tabs_->addTab(chart_, QString());
     dock_->setWidget(tabs_);
     window->addDockWidget(Qt::BottomDockWidgetArea, dock_);
-    dock_->setVisible(ReadPanelVisible());
+    const bool visible = ReadPanelVisible();
+    dock_->setVisible(visible);
 
+    // The dock's own command: it also follows the dock's close button.
     panelAction_ = dock_->toggleViewAction();
+    panelAction_->setChecked(visible); // a window not yet shown does not update it itself
     panelAction_->setObjectName(QStringLiteral("AAnalysisPanel"));
     limitsAction_ = new QAction(this);
     limitsAction_->setObjectName(QStringLiteral("AAnalysisLimits"));

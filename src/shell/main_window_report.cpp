@@ -11,9 +11,10 @@ void TForm1::APrintExecute() {
     if (RecordCount.load() == 0) return;
     ReportBinding binding(*StringGrid1());
     report::Report& report = binding.CurrentReport();
-    report.PrepareReport();
     // Chosen in the Analysis menu; without it the report is the table alone.
-    if (analysis_->SummaryInReport()) analysis_->AppendSummary(report.Prepared());
+    if (analysis_->SummaryInReport())
+        report.OnPrepared = [this](report::PreparedReport& p) { analysis_->AppendSummary(p); };
+    report.PrepareReport();
     report.ShowPreparedReport(this);
 }
 
