@@ -596,6 +596,25 @@ void TestAnalysisWindow::pictureSurvivesPreparedReportFile() {
     QVERIFY2(back.LoadFromFile(path, &error), qPrintable(error));
     QCOMPARE(back.pages[0].bands[0].objects[0].picture.size(), QSize(40, 20));
     QCOMPARE(back.pages[0].bands[0].objects[0].picture.pixelColor(3, 3), QColor(0, 114, 178));
+
+    // A file of the first format, whose objects carry no picture, still opens.
+    QByteArray v1;
+    {
+        QDataStream out(&v1, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << quint32(0x56595a50) << quint32(1) << qint32(1) << QSizeF(210, 297) << quint8(0)
+            << QMarginsF(20, 10, 5, 10) << qint32(1) << quint8(2) << 10.0 << 5.0 << qint32(1)
+            << QRectF(20, 10, 16, 5) << QStringLiteral("1") << qint32(1) << QStringLiteral("1")
+            << 2.0 << QStringLiteral("Times New Roman") << 9.75 << false << QColor(Qt::black)
+            << quint32(Qt::AlignCenter) << true << true;
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(v1);
+    file.close();
+    QVERIFY2(back.LoadFromFile(path, &error), qPrintable(error));
+    QCOMPARE(back.pages[0].bands[0].objects[0].text, QStringLiteral("1"));
+    QVERIFY(back.pages[0].bands[0].objects[0].picture.isNull());
 }
 
 QTEST_MAIN(TestAnalysisWindow)
