@@ -55,7 +55,7 @@ DensityChart::DensityChart(const LotModel& model, QWidget* parent)
     failing_ = new QScatterSeries(c);
     // A square marker with a dark edge: told apart by shape, not only by colour.
     failing_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    failing_->setMarkerSize(8);
+    failing_->setMarkerSize(6);
     failing_->setColor(FailColour);
     failing_->setBorderColor(Qt::black);
     porosityLow_ = new QLineSeries(c);
