@@ -107,9 +107,9 @@ void LotAnalysis::AppendSummary(report::PreparedReport& report) const {
     const int lang = LangIndex.load();
     const LotStatistics whole = model_.WholeTable();
     const QString scope = QString::fromUtf8(text::AllRecords.in(lang)).arg(model_.Rows().size());
-    // The chart in the proportions of the printable width, fine enough for print.
+    // The chart at a size whose texts stay legible when it fills the printable width.
     AppendLotSummary(report, QString::fromUtf8(text::SummaryTitle.in(lang)),
-                     DescribeLot(whole, scope, lang), chart_->Picture(QSize(1800, 1000)));
+                     DescribeLot(whole, scope, lang), chart_->Picture(QSize(1000, 560)));
 }
 
 void LotAnalysis::ApplyLimits(const Limits& limits) {
