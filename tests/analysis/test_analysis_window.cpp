@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolTip>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -114,7 +115,7 @@ private slots:
     void badLots_data();
     void badLots();
     void chartFollowsFill();
-    void chartClickSelectsRow();
+    void chartHoverClickAndZoom();
     void chartSavedAsPngAndSvg();
     void reportWithAndWithoutSummary();
     void pictureSurvivesPreparedReportFile();
@@ -442,7 +443,7 @@ void TestAnalysisWindow::chartFollowsFill() {
     QCOMPARE(chart->DensitySeries()->points(), QList<QPointF>({{1, 2100}, {2, 2000}}));
 }
 
-void TestAnalysisWindow::chartClickSelectsRow() {
+void TestAnalysisWindow::chartHoverClickAndZoom() {
     TForm1 window;
     window.resize(900, 700);
     window.show();
@@ -460,6 +461,13 @@ void TestAnalysisWindow::chartClickSelectsRow() {
     const QPointF scenePoint =
         chart->chart()->mapToPosition(QPointF(4, 2400), chart->DensitySeries());
     const QPoint at = chart->mapFromScene(chart->chart()->mapToScene(scenePoint));
+    // Hovering the line names the record under the mouse.
+    QTest::mouseMove(chart->viewport(), at + QPoint(0, 10));
+    QTest::mouseMove(chart->viewport(), at);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY2(
+        QToolTip::text().startsWith(u("Запись № 3, 10:15:30 (12 янв 2020)\nПлотность 2400,00")),
+        qPrintable(QToolTip::text()));
     QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, at);
     QTRY_COMPARE(window.StringGrid1()->SelectedRows(), std::make_pair(5, 5));
     QCOMPARE(window.StringGrid1()->Model()->Cell(0, 5), QStringLiteral("3"));
