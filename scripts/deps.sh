@@ -6,6 +6,7 @@ kind=${1:-test}
 
 build_pkgs=(build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libboost-math-dev
     libusb-dev libusb-0.1-4 libxlsxwriter-dev libzip-dev
     fonts-liberation fonts-liberation2 fonts-dejavu-core)
 test_pkgs=(xvfb xauth xclip x11-utils xdotool libx11-dev poppler-utils libbenchmark-dev

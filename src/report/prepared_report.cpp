@@ -7,9 +7,10 @@
 namespace vyz::report {
 namespace {
 
-// "VYZ prepared report", format version 1. Any later change of the stream bumps the version.
+// "VYZ prepared report". Any later change of the stream bumps the version; version 2 adds a
+// picture to every object, and version 1 files (without) are still read.
 constexpr quint32 Magic = 0x56595a50; // "VYZP"
-constexpr quint32 Version = 1;
+constexpr quint32 Version = 2;
 constexpr int MaxPages = 100000;
 constexpr int MaxItems = 1000000;
 
@@ -79,6 +80,7 @@ bool PreparedReport::SaveToFile(const QString& path, QString* error) const {
                 s << o.rectMm << o.text;
                 writeLines(s, o);
                 write(s, o.style);
+                s << o.picture;
             }
         }
     }
@@ -103,7 +105,8 @@ bool PreparedReport::LoadFromFile(const QString& path, QString* error) {
         if (error) *error = QStringLiteral("not a prepared report");
         return false;
     };
-    if (s.status() != QDataStream::Ok || magic != Magic || version != Version) return bad();
+    if (s.status() != QDataStream::Ok || magic != Magic || version < 1 || version > Version)
+        return bad();
     QVector<PreparedPage> loaded;
     qint32 pageCount = 0;
     if (!readCount(s, pageCount, MaxPages)) return bad();
@@ -125,6 +128,7 @@ bool PreparedReport::LoadFromFile(const QString& path, QString* error) {
                 s >> o.rectMm >> o.text;
                 if (!readLines(s, o)) return bad();
                 read(s, o.style);
+                if (version >= 2) s >> o.picture;
                 band.objects.append(std::move(o));
             }
             page.bands.append(std::move(band));

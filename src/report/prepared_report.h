@@ -5,6 +5,7 @@
 
 #include "report/report_layout.h"
 
+#include <QImage>
 #include <QRectF>
 #include <QStringList>
 
@@ -16,6 +17,7 @@ struct PreparedObject {
     QStringList lines;          // the text broken into the lines the page shows
     QList<double> lineWidthsMm; // the width of each line (texts are measured once)
     TextStyle style;
+    QImage picture; // when not null, drawn to fill rectMm (the lot summary's chart)
 };
 
 // One printed band: a row of objects (a heading row, a data row, the title, the footer).

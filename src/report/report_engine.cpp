@@ -172,6 +172,7 @@ private:
 void Report::PrepareReport() {
     prepared_.Clear();
     Preparer(*this, prepared_).Run();
+    if (OnPrepared) OnPrepared(prepared_);
 }
 
 } // namespace vyz::report

@@ -34,6 +34,10 @@ public:
     // the callback leaves alone prints empty.
     std::function<void(const QString& name, QString& value)> OnGetValue;
 
+    // Called at the end of every preparation (the print command's and a page setup's): the
+    // program may add pages of its own after the bands' pages.
+    std::function<void(PreparedReport& prepared)> OnPrepared;
+
     // Prepares the pages anew (any earlier prepared pages are discarded).
     void PrepareReport();
     const PreparedReport& Prepared() const { return prepared_; }

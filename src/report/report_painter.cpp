@@ -33,6 +33,12 @@ void PaintPage(QPainter& painter, const PreparedPage& page, double zoom,
         for (const PreparedObject& o : band.objects) {
             const QRectF r = toDevice(o.rectMm);
             if (&o == highlight) painter.fillRect(r, QColor(255, 230, 0, 160));
+            if (!o.picture.isNull()) {
+                painter.save();
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                painter.drawImage(r, o.picture);
+                painter.restore();
+            }
             if (!fm || !(o.style == lastStyle)) {
                 font = MakeFont(o.style, zoom);
                 lastStyle = o.style;

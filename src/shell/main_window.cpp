@@ -112,6 +112,7 @@ TForm1::TForm1() {
     helpFileName_ = QString::fromStdString(DataFilePath("Help/Vyz1EngHelp.html"));
     createActions();
     createMenus();
+    CreateAnalysis();
     createToolBar();
     createStatusBar();
 }
@@ -467,6 +468,7 @@ void TForm1::FillDataTable(int order) {
     }
     model->AnnounceRows(firstUnannounced, count + 1);
     SetArchiveBusy(false);
+    AnalysisTableChanged(RowOrder, count);
 }
 
 void TForm1::CommitArchive(const ArchiveRecord* records, int count,
@@ -488,6 +490,7 @@ void TForm1::ClearTable() {
     model->SetRowCount(3);
     model->EndBulk();
     FormResize();
+    AnalysisTableChanged(RowOrder, 0);
 }
 
 void TForm1::SetGPSMode(bool on) {
@@ -593,6 +596,7 @@ void TForm1::ApplyLanguage(int index) {
     IniWrite("Config", "LangId", index == 0 ? "Rus" : "Eng");
     MenuFill();
     TitleFill();
+    AnalysisLanguageChanged();
     report::LoadLanguageFile(QString::fromStdString(
         DataFilePath(index == 0 ? "Language/Russian.frc" : "Language/English.frc")));
     helpFileName_ = QString::fromStdString(

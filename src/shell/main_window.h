@@ -27,6 +27,9 @@ namespace vyz {
 
 enum class MapFormat;
 
+namespace analysis {
+class LotAnalysis;
+}
 class TfrmStatus;
 class LinkIndicator;
 class USBThread;
@@ -157,6 +160,11 @@ public:
     // Write the export to `path` without asking (a failure is shown); true when written.
     bool ExportCsvTo(const QString& path);
     bool ExportMapTo(const QString& path, MapFormat format);
+    // [analysis] main_window_analysis.cpp: the lot analysis follows the table
+    void CreateAnalysis();                                     // the menu and the panel
+    void AnalysisTableChanged(const int32_t* order, int rows); // after a fill (0 rows: cleared)
+    void AnalysisLanguageChanged();
+    analysis::LotAnalysis* Analysis() const { return analysis_; }
 
     TfrmStatus* frmStatus() const { return frmStatus_; }
     void SetFrmStatus(TfrmStatus* window) { frmStatus_ = window; }
@@ -240,6 +248,9 @@ private:
     friend class WindowReadoutHost;
     // [report] (main_window_report.cpp)
     // [viewer] (main_window_viewer.cpp, docking.cpp, about_dialog.cpp)
+    // [analysis] (main_window_analysis.cpp)
+    void AnalysisMarkRows();
+    analysis::LotAnalysis* analysis_ = nullptr;
 };
 
 // The process-wide main window (null before it is created).

@@ -20,6 +20,7 @@ void GridModel::resize(int rows, int cols) {
         for (int c = 0; c < std::min(cols, cols_); ++c)
             cells[r * cols + c] = std::move(cells_[r * cols_ + c]);
     cells_ = std::move(cells);
+    if (rows != rows_) marks_.clear();
     rows_ = rows;
     cols_ = cols;
     if (!bulk_) endResetModel();
@@ -68,6 +69,16 @@ void GridModel::AnnounceRows(int firstRow, int lastRow) {
     emit headerDataChanged(Qt::Vertical, firstRow - FixedRows, lastRow - FixedRows);
 }
 
+void GridModel::SetRowMarks(QVector<RowMark> marks) {
+    if (marks.isEmpty() && marks_.isEmpty()) return;
+    const int before = int(marks_.size());
+    marks_ = std::move(marks);
+    const int last = std::min(std::max(before, int(marks_.size())), rows_ - FixedRows) - 1;
+    if (bulk_ || last < 0) return;
+    emit dataChanged(index(0, 0), index(last, cols_ - FixedCols - 1),
+                     {Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
 void GridModel::ClearColumn(int col) {
     if (col < 0 || col >= cols_) return;
     BeginBulk();
@@ -94,7 +105,13 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
-    // The tool tip shows a text that its column is too narrow for.
+    const RowMark* mark = index.row() < marks_.size() ? &marks_[index.row()] : nullptr;
+    if (role == Qt::BackgroundRole && mark && mark->background.isValid()) return mark->background;
+    // The tool tip shows a text that its column is too narrow for, and the row's note.
+    if (role == Qt::ToolTipRole && mark && !mark->note.isEmpty()) {
+        const QString& cell = Cell(index.column() + FixedCols, index.row() + FixedRows);
+        return cell.isEmpty() ? mark->note : cell + QLatin1Char('\n') + mark->note;
+    }
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
         return Cell(index.column() + FixedCols, index.row() + FixedRows);
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);

@@ -7,6 +7,7 @@
 #include "output/cell_reader.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QTableView>
 #include <QVector>
 
@@ -35,6 +36,17 @@ public:
     // Tells the view that the cells of grid rows firstRow..lastRow changed.
     void AnnounceRows(int firstRow, int lastRow);
 
+    // A mark on a data row: a background colour and a note the row's tool tips add below the
+    // cell's text (the lot analysis marks rows within and outside the acceptance limits).
+    struct RowMark {
+        QColor background;
+        QString note;
+    };
+    // Marks by data row (grid row - FixedRows); an empty list removes them, and so does any change
+    // of the row count.
+    void SetRowMarks(QVector<RowMark> marks);
+    const QVector<RowMark>& RowMarks() const { return marks_; }
+
     // Cells written between BeginBulk and EndBulk are announced to the view once, at EndBulk.
     void BeginBulk();
     void EndBulk();
@@ -51,6 +63,7 @@ private:
     int cols_ = 0;
     int bulk_ = 0;
     QVector<QString> cells_; // row-major
+    QVector<RowMark> marks_;
 };
 
 class StringGrid : public QTableView, public CellReader {

@@ -1,0 +1,174 @@
+#include "analysis/lot_analysis.h"
+
+#include "analysis/analysis_settings.h"
+#include "analysis/analysis_texts.h"
+#include "analysis/density_chart.h"
+#include "analysis/limits_dialog.h"
+#include "analysis/lot_text.h"
+#include "analysis/summary_report.h"
+#include "data/lang_texts.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTextBrowser>
+
+namespace vyz::analysis {
+namespace {
+
+QString u(const TextPair& t) {
+    return QString::fromUtf8(t());
+}
+
+QString lastChartFolder;
+
+} // namespace
+
+LotAnalysis::LotAnalysis(QMainWindow* window) : QObject(window), window_(window) {
+    menu_ = new QMenu(window);
+    menu_->setObjectName(QStringLiteral("itmAnalysis"));
+    dock_ = new QDockWidget(window);
+    dock_->setObjectName(QStringLiteral("AnalysisPanel"));
+    // Below the table only: the table keeps the window's whole width.
+    dock_->setAllowedAreas(Qt::BottomDockWidgetArea);
+    tabs_ = new QTabWidget(dock_);
+    panel_ = new QTextBrowser(tabs_);
+    panel_->setObjectName(QStringLiteral("AnalysisFigures"));
+    panel_->setOpenLinks(false);
+    chart_ = new DensityChart(model_, tabs_);
+    tabs_->addTab(panel_, QString());
+    tabs_->addTab(chart_, QString());
+    dock_->setWidget(tabs_);
+    window->addDockWidget(Qt::BottomDockWidgetArea, dock_);
+    const bool visible = ReadPanelVisible();
+    dock_->setVisible(visible);
+
+    // The dock's own command: it also follows the dock's close button.
+    panelAction_ = dock_->toggleViewAction();
+    panelAction_->setChecked(visible); // a window not yet shown does not update it itself
+    panelAction_->setObjectName(QStringLiteral("AAnalysisPanel"));
+    limitsAction_ = new QAction(this);
+    limitsAction_->setObjectName(QStringLiteral("AAnalysisLimits"));
+    saveChartAction_ = new QAction(this);
+    saveChartAction_->setObjectName(QStringLiteral("AAnalysisSaveChart"));
+    resetZoomAction_ = new QAction(this);
+    resetZoomAction_->setObjectName(QStringLiteral("AAnalysisWholeChart"));
+    summaryAction_ = new QAction(this);
+    summaryAction_->setObjectName(QStringLiteral("AAnalysisSummary"));
+    summaryAction_->setCheckable(true);
+    summaryAction_->setChecked(ReadReportSummary());
+    menu_->addAction(panelAction_);
+    menu_->addAction(limitsAction_);
+    menu_->addSeparator();
+    menu_->addAction(saveChartAction_);
+    menu_->addAction(resetZoomAction_);
+    menu_->addSeparator();
+    menu_->addAction(summaryAction_);
+
+    // Connected after the stored state is applied, so starting writes nothing.
+    connect(panelAction_, &QAction::toggled, this, [](bool on) { WritePanelVisible(on); });
+    connect(summaryAction_, &QAction::toggled, this, [](bool on) { WriteReportSummary(on); });
+    connect(limitsAction_, &QAction::triggered, this, &LotAnalysis::EditLimits);
+    connect(saveChartAction_, &QAction::triggered, this, &LotAnalysis::SaveChart);
+    connect(resetZoomAction_, &QAction::triggered, chart_, &DensityChart::ResetZoom);
+    connect(chart_, &DensityChart::rowClicked, this, &LotAnalysis::rowActivated);
+    connect(&model_, &LotModel::figuresChanged, this, &LotAnalysis::showFigures);
+    connect(&model_, &LotModel::tableChanged, chart_, &DensityChart::Redraw);
+
+    model_.SetLimits(ReadLimits());
+    Retitle();
+}
+
+void LotAnalysis::Retitle() {
+    menu_->setTitle(u(text::Menu));
+    panelAction_->setText(u(text::PanelCommand));
+    limitsAction_->setText(u(text::LimitsCommand));
+    saveChartAction_->setText(u(text::SaveChartCommand));
+    resetZoomAction_->setText(u(text::ResetZoomCommand));
+    summaryAction_->setText(u(text::SummaryCommand));
+    dock_->setWindowTitle(u(text::PanelTitle));
+    tabs_->setTabText(0, u(text::StatisticsTab));
+    tabs_->setTabText(1, u(text::ChartTab));
+    chart_->Retitle();
+    showFigures();
+}
+
+bool LotAnalysis::SummaryInReport() const {
+    return summaryAction_->isChecked();
+}
+
+void LotAnalysis::AppendSummary(report::PreparedReport& report) const {
+    const int lang = LangIndex.load();
+    const LotStatistics whole = model_.WholeTable();
+    const QString scope = QString::fromUtf8(text::AllRecords.in(lang)).arg(model_.Rows().size());
+    // The chart at a size whose texts stay legible when it fills the printable width.
+    AppendLotSummary(report, QString::fromUtf8(text::SummaryTitle.in(lang)),
+                     DescribeLot(whole, scope, lang), chart_->Picture(QSize(1000, 560)));
+}
+
+void LotAnalysis::ApplyLimits(const Limits& limits) {
+    WriteLimits(limits);
+    model_.SetLimits(limits);
+}
+
+void LotAnalysis::EditLimits() {
+    LimitsDialog dialog(model_.CurrentLimits(), window_);
+    if (dialog.exec() == QDialog::Accepted) ApplyLimits(dialog.Result());
+}
+
+void LotAnalysis::SaveChart() {
+    if (lastChartFolder.isEmpty())
+        lastChartFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString png = u(text::PngFilter), svg = u(text::SvgFilter);
+    QString filter = png;
+    QString path = QFileDialog::getSaveFileName(window_, u(text::SaveChartTitle), lastChartFolder,
+                                                png + QStringLiteral(";;") + svg, &filter);
+    if (path.isEmpty()) return;
+    const bool asSvg =
+        path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) ||
+        (filter == svg && !path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive));
+    if (QFileInfo(path).suffix().isEmpty())
+        path += asSvg ? QStringLiteral(".svg") : QStringLiteral(".png");
+    lastChartFolder = QFileInfo(path).absolutePath();
+    QString error;
+    if (!(asSvg ? chart_->SaveSvg(path, &error) : chart_->SavePng(path, &error)))
+        QMessageBox::warning(window_, QString::fromUtf8(AppTitle()),
+                             u(text::SaveFailed).arg(path) + QLatin1Char('\n') + error);
+}
+
+QString LotAnalysis::Html(const LotModel& model, int lang) {
+    QString html;
+    for (const TextBlock& b : DescribeLot(model.Figures(), model.ScopeText(lang), lang)) {
+        html += QStringLiteral("<p><b>%1</b></p>").arg(b.heading.toHtmlEscaped());
+        if (!b.columns.isEmpty()) {
+            html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\"><tr>");
+            for (const QString& c : b.columns)
+                html += QStringLiteral("<th>%1</th>").arg(c.toHtmlEscaped());
+            html += QStringLiteral("</tr>");
+            for (const QStringList& row : b.rows) {
+                html += QStringLiteral("<tr>");
+                for (int i = 0; i < row.size(); ++i)
+                    html += QStringLiteral("<td align=\"%1\">%2</td>")
+                                .arg(i == 0 ? QStringLiteral("left") : QStringLiteral("right"),
+                                     row[i].toHtmlEscaped());
+                html += QStringLiteral("</tr>");
+            }
+            html += QStringLiteral("</table>");
+        }
+        for (const QString& note : b.notes)
+            html += QStringLiteral("<p>%1</p>").arg(note.toHtmlEscaped());
+    }
+    return html;
+}
+
+void LotAnalysis::showFigures() {
+    panel_->setHtml(Html(model_, LangIndex.load()));
+}
+
+} // namespace vyz::analysis
