@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 jobs=$(nproc)
 
+# Includes follow the order of the areas.
+bash scripts/check-layers.sh
+
 cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYZ_WERROR=ON
 cmake --build build/ci -j"$jobs"
 

@@ -5,6 +5,7 @@
 //   vyz-convert [--lang ru|en] [--format F] [--force] [CSV choices] INPUT.vyz... -o OUTPUT
 //
 // Exit codes: 0 every input converted, 1 some input failed, 2 the command line is wrong.
+#include "analysis/analysis_settings.h"
 #include "data/archive_record.h"
 #include "data/record_text.h"
 #include "data/text_pair.h"
@@ -337,7 +338,7 @@ bool convert(const std::string& input, const std::string& target, const Options&
         ok = writeBytes(target, CsvText(records, coordinates, lang, o.csv));
         break;
     case Kind::Map: {
-        const MapExport map = MapText(o.format->map, records, lang, ReadAcceptanceLimits());
+        const MapExport map = MapText(o.format->map, records, lang, analysis::ReadLimits());
         if (map.written == 0) {
             say(input + ": " + tr(NoPosition));
             return false;

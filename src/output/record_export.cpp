@@ -73,17 +73,6 @@ void csvField(std::string& out, const std::string& field, char separator) {
     out += '"';
 }
 
-std::optional<double> limitValue(const char* key) {
-    std::string text = IniRead("Analysis", key, std::nullopt, 64);
-    if (text.empty()) return std::nullopt;
-    for (char& c : text)
-        if (c == ',') c = '.';
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
-
 std::string xmlEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -145,7 +134,10 @@ Values valuesOf(const ArchiveRecord& r, int lang) {
             r.Second == DeletedMark};
 }
 
-// The description of a map point: the table's texts with their headings.
+using analysis::Verdict;
+
+// The description of a map point: the table's texts with their headings, and the verdict where
+// every limit could be checked.
 std::string description(const ArchiveRecord& r, int lang, Verdict verdict) {
     RowTexts cells;
     RecordRowTexts(r, lang, false, cells);
@@ -153,7 +145,7 @@ std::string description(const ArchiveRecord& r, int lang, Verdict verdict) {
     std::string text = h[1] + ": " + cells.cell[1];
     for (int c = 2; c < 7; ++c)
         text += "; " + h[c] + ": " + cells.cell[c];
-    if (verdict != Verdict::None)
+    if (verdict == Verdict::Pass || verdict == Verdict::Fail)
         text +=
             "; " + std::string((verdict == Verdict::Pass ? WithinLimits : OutsideLimits).in(lang));
     return text;
@@ -227,34 +219,10 @@ std::string CsvText(std::span<const ArchiveRecord> records, bool coordinates, in
     return out;
 }
 
-// --- acceptance limits -----------------------------------------------------------------------
-
-AcceptanceLimits ReadAcceptanceLimits() {
-    return {limitValue("PorosityLower"), limitValue("PorosityUpper"), limitValue("CompactionLower"),
-            limitValue("TemperatureLower")};
-}
-
-Verdict Judge(const ArchiveRecord& r, const AcceptanceLimits& l) {
-    bool applied = false, pass = true;
-    auto check = [&](const std::optional<double>& limit, double value, bool lower) {
-        if (!limit || !std::isfinite(value)) return;
-        applied = true;
-        if (lower ? value < *limit : value > *limit) pass = false;
-    };
-    if (std::isfinite(r.RefDensity) && r.RefDensity > 0 && std::isfinite(r.Density)) {
-        const double porosity = Porosity(r.Density, r.RefDensity);
-        check(l.porosityLower, porosity, true);
-        check(l.porosityUpper, porosity, false);
-        check(l.compactionLower, double(r.Density) / double(r.RefDensity) * 100.0, true);
-    }
-    check(l.temperatureLower, r.Temperature, true);
-    return !applied ? Verdict::None : pass ? Verdict::Pass : Verdict::Fail;
-}
-
 // --- maps ------------------------------------------------------------------------------------
 
 MapExport MapText(MapFormat format, std::span<const ArchiveRecord> records, int lang,
-                  const AcceptanceLimits& limits) {
+                  const analysis::Limits& limits) {
     MapExport out;
     std::string& t = out.text;
     const std::string title = xmlEscaped(heading(30, lang));
@@ -286,9 +254,10 @@ MapExport MapText(MapFormat format, std::span<const ArchiveRecord> records, int 
             t += "  <wpt lat=\"" + degreesText(p.lat) + "\" lon=\"" + degreesText(p.lon) + "\">";
             // xsd:dateTime needs the seconds, which a deleted record has lost.
             if (!v.time.empty() && !v.deleted) t += "<time>" + v.time + "</time>";
-            t += "<name>" + v.number + "</name><desc>" +
-                 xmlEscaped(description(p.record, lang, Judge(p.record, limits))) +
-                 "</desc></wpt>\n";
+            t +=
+                "<name>" + v.number + "</name><desc>" +
+                xmlEscaped(description(p.record, lang, analysis::Judge(p.record, limits).verdict)) +
+                "</desc></wpt>\n";
         }
         t += "</gpx>\n";
         break;
@@ -321,7 +290,7 @@ MapExport MapText(MapFormat format, std::span<const ArchiveRecord> records, int 
             for (const Point& p : points) {
                 if (IsoDateTime(p.record).substr(0, 10) != day) continue;
                 const Values v = valuesOf(p.record, lang);
-                const Verdict verdict = Judge(p.record, limits);
+                const Verdict verdict = analysis::Judge(p.record, limits).verdict;
                 t += "<Placemark><name>" + v.number + "</name><description>" +
                      xmlEscaped(description(p.record, lang, verdict)) + "</description>";
                 if (!v.time.empty()) t += "<TimeStamp><when>" + v.time + "</when></TimeStamp>";
@@ -367,7 +336,8 @@ MapExport MapText(MapFormat format, std::span<const ArchiveRecord> records, int 
             t += ",\"temperature\":" + jsonNumber(v.temperature);
             t += ",\"thickness\":" + v.thickness;
             if (limits.Any())
-                t += std::string(",\"verdict\":\"") + verdictName(Judge(p.record, limits)) + "\"";
+                t += std::string(",\"verdict\":\"") +
+                     verdictName(analysis::Judge(p.record, limits).verdict) + "\"";
             t += "}}";
         }
         t += "\n]}\n";

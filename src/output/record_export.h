@@ -3,6 +3,7 @@
 // decoding, so the window and the converter write the same bytes. Standard C++ only.
 #pragma once
 
+#include "analysis/lot_statistics.h"
 #include "data/archive_record.h"
 
 #include <optional>
@@ -34,23 +35,6 @@ void StoreCsvOptions(const CsvOptions& options);
 std::string CsvText(std::span<const ArchiveRecord> records, bool coordinates, int lang,
                     const CsvOptions& options);
 
-// --- acceptance limits -----------------------------------------------------------------------
-
-// The limits of the settings file's section "Analysis" (keys PorosityLower, PorosityUpper,
-// CompactionLower, TemperatureLower; each optional, a point or a comma as decimal separator).
-struct AcceptanceLimits {
-    std::optional<double> porosityLower, porosityUpper, compactionLower, temperatureLower;
-    bool Any() const {
-        return porosityLower || porosityUpper || compactionLower || temperatureLower;
-    }
-};
-AcceptanceLimits ReadAcceptanceLimits();
-
-enum class Verdict { None, Pass, Fail };
-// Pass or Fail against the limits that apply to the record (porosity and compaction need a
-// reference density); None when no limit applies.
-Verdict Judge(const ArchiveRecord& record, const AcceptanceLimits& limits);
-
 // --- maps ------------------------------------------------------------------------------------
 
 enum class MapFormat { Gpx, Kml, GeoJson };
@@ -65,6 +49,6 @@ struct MapExport {
 // left out and counted. Latitude and longitude in decimal degrees to nine places. KML groups the
 // placemarks by day and colours them by the verdict when `limits` hold any limit.
 MapExport MapText(MapFormat format, std::span<const ArchiveRecord> records, int lang,
-                  const AcceptanceLimits& limits);
+                  const analysis::Limits& limits);
 
 } // namespace vyz

@@ -1,6 +1,7 @@
 // The CSV and map exports of the File menu: the archive's records written for spreadsheets and
 // map programs by the same exporters as the converter's, after a file dialog that asks before it
 // replaces a file. The CSV choices are asked for and kept in the settings file.
+#include "analysis/analysis_settings.h"
 #include "data/archive_record.h"
 #include "data/lang_texts.h"
 #include "data/text_pair.h"
@@ -202,7 +203,7 @@ bool TForm1::ExportCsvTo(const QString& path) {
 
 bool TForm1::ExportMapTo(const QString& path, MapFormat format) {
     if (tableIsEmpty(*this)) return false;
-    const MapExport map = MapText(format, archive(), LangIndex.load(), ReadAcceptanceLimits());
+    const MapExport map = MapText(format, archive(), LangIndex.load(), analysis::ReadLimits());
     if (map.written == 0) {
         SetStatusBarGeneral(text(NoPosition));
         QMessageBox::information(this, windowTitle(), text(NoPosition));

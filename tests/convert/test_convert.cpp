@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -557,14 +558,15 @@ void TestConvert::geojsonAndKmlInOgr() {
 void TestConvert::kmlColoursByLimits() {
     // Limits in the converter's settings file: porosity at most 5 % and temperature at least 100.
     const QString ini = converterDir_.filePath(QStringLiteral("Vyz.ini"));
-    writeBytes(ini, "[Analysis]\r\nPorosityUpper=5,0\r\nTemperatureLower=100\r\n");
+    writeBytes(ini, "[Analysis]\r\nPorosityHigh=5,0\r\nTemperatureLow=100\r\n");
     QTemporaryDir dir;
     const QString kml = dir.filePath(QStringLiteral("lot.kml"));
     const Run r = convert({gps_, QStringLiteral("-o"), kml});
     QFile::remove(ini);
     QCOMPARE(r.code, 0);
     const QString text = QString::fromUtf8(readAll(kml));
-    // Record 1: 4.2 %, 130.5 °C passes; record 2: 0.5 °C fails; record 5: 6.2 % fails.
+    // Record 1: 4.2 %, 130.5 °C passes; record 2 is deleted and judged by nothing, as in the
+    // lot analysis; record 5: 6.2 % fails.
     QRegularExpression placemark(
         QStringLiteral("<Placemark><name>(\\d+)</name>.*?<styleUrl>#(\\w+)</styleUrl>"));
     QStringList verdicts;
@@ -572,7 +574,7 @@ void TestConvert::kmlColoursByLimits() {
         const auto m = it.next();
         verdicts << m.captured(1) + '=' + m.captured(2);
     }
-    QCOMPARE(verdicts, QStringList({"1=pass", "2=fail", "5=fail"}));
+    QCOMPARE(verdicts, QStringList({"1=pass", "2=none", "5=fail"}));
     QVERIFY(text.contains(QStringLiteral("<Style id=\"fail\">")));
     // Without limits nothing is coloured.
     QCOMPARE(convert({QStringLiteral("--force"), gps_, QStringLiteral("-o"), kml}).code, 0);
@@ -698,7 +700,8 @@ void TestConvert::windowCsvCommand() {
             confirmsOverwrite = files->acceptMode() == QFileDialog::AcceptSave &&
                                 !files->testOption(QFileDialog::DontConfirmOverwrite);
             // The operator picks the existing file and confirms the question to replace it.
-            files->selectFile(target);
+            // Typed into the name field, as the operator does.
+            files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(target);
             QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
@@ -741,7 +744,8 @@ void TestConvert::windowMapCommand() {
         files->selectNameFilter(filters.value(1));
         // selectNameFilter does not announce itself; the operator's choice does.
         emit files->filterSelected(filters.value(1));
-        files->selectFile(dir.filePath(QStringLiteral("lot")));
+        files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(dir.filePath(QStringLiteral("lot")));
         QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
         answer.stop();
     });

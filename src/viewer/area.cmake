@@ -1,2 +1,0 @@
-# The viewer asks the USB worker for the display image through the state the link area shares.
-target_link_libraries(${name} PUBLIC vyz_link)
