@@ -354,6 +354,7 @@ void TForm1::FormCreate() {
         model->SetCellQuiet(0, row, QString::number(row - 1));
     model->AnnounceRows(2, 199);
     ClearTable(); // 17
+    StartHistory();
 
     // 18: the events shared with the USB worker.
     hDataRdEvent = CreateMyEvent("DataRdEvent", true);
@@ -467,8 +468,8 @@ void TForm1::FillDataTable(int order) {
     SetArchiveBusy(false);
 }
 
-void TForm1::CommitArchive(const ArchiveRecord* records, int count,
-                           std::optional<bool> coordinates) {
+void TForm1::CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates,
+                           const ArchiveSource& source) {
     count = std::clamp(count, 0, ArchiveCapacity);
     if (coordinates) SetGPSMode(*coordinates);
     ClearTable();
@@ -476,6 +477,7 @@ void TForm1::CommitArchive(const ArchiveRecord* records, int count,
     RecordCount = count;
     ++archiveGeneration_;
     FillDataTable(1);
+    StoreInHistory(source);
 }
 
 void TForm1::ClearTable() {
@@ -581,6 +583,7 @@ void TForm1::MenuFill() {
     ALangEng->setText(text(17));
     AHelp->setText(text(18));
     AAbout->setText(text(19));
+    HistoryMenuFill();
 }
 
 void TForm1::ApplyLanguage(int index) {

@@ -27,6 +27,13 @@ namespace vyz {
 class TfrmStatus;
 class LinkIndicator;
 
+// Where the records of a commit came from: read-outs and opened files go into the measurement
+// history; anything else (the history itself, an empty table) does not.
+struct ArchiveSource {
+    enum Kind { Other, Usb, Serial, File } kind = Other;
+    QString where; // the port's device name or the file's path
+};
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -63,7 +70,8 @@ public:
     // records on its side and hands them over here, on the user-interface thread. The archive is
     // replaced by `count` records (layout switched first when one is given) and the table
     // refilled from it, so save, report and clipboard only ever see a whole archive.
-    void CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates);
+    void CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates,
+                       const ArchiveSource& source = {});
     // Counts the commits: a command that waited in a dialog sees whether the archive changed.
     uint64_t ArchiveGeneration() const { return archiveGeneration_; }
 
@@ -220,6 +228,13 @@ private:
     bool stopRead_ = false;
     friend class WindowReadoutHost;
     // [report] (main_window_report.cpp)
+    // [history] (main_window_history.cpp): opens the history, adds its command to the File menu;
+    // a committed read-out is stored there after it has reached the table.
+    void StartHistory();
+    void HistoryMenuFill();
+    void AHistoryExecute();
+    void StoreInHistory(const ArchiveSource& source);
+    QAction* AHistory = nullptr;
     // [viewer] (main_window_viewer.cpp, docking.cpp, about_dialog.cpp)
 };
 
