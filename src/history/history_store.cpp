@@ -56,6 +56,11 @@ ArchiveRecord fromRaw(const QByteArray& bytes) {
     return r;
 }
 
+// A text column is never NULL: a null QString binds as NULL, so it is bound as "".
+QString notNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 // What the text search looks in, in lower case (Cyrillic too, which SQLite's own LOWER leaves).
 QString searchText(const QString& instrument, const QString& source) {
     return (instrument + u'\n' + source).toLower();
@@ -304,11 +309,14 @@ bool HistoryDb::Encrypted() {
            q.next() && q.value(0).toBool();
 }
 
-qint64 HistoryDb::Store(const Readout& readout, bool queue) {
+qint64 HistoryDb::Store(const Readout& given, bool queue) {
     if (!IsOpen()) {
         fail(QStringLiteral("history"), QStringLiteral("not open"));
         return 0;
     }
+    Readout readout = given;
+    readout.source = notNull(readout.source);
+    readout.instrument = notNull(readout.instrument);
     if (!begin()) return 0;
     auto abandon = [this](const QSqlQuery& q) {
         fail(q.lastQuery().section(u' ', 0, 2), q.lastError().text());
@@ -488,7 +496,7 @@ std::vector<FoundRecord> HistoryDb::Search(const RecordFilter& filter, bool* mor
     }
     if (!filter.instrument.isEmpty()) {
         where << QStringLiteral("instrument = ?");
-        values << filter.instrument;
+        values << notNull(filter.instrument);
     }
     if (!filter.text.isEmpty()) {
         bool isNumber = false;

@@ -106,7 +106,7 @@ public:
     // Stores a read-out and its records in one transaction; with `queue` it is also put in the
     // queue for the team server. Returns the read-out's id, or 0 on failure (nothing stored). A
     // read-out whose uid is already stored is not stored again (its id is returned).
-    qint64 Store(const Readout& readout, bool queue);
+    qint64 Store(const Readout& given, bool queue);
 
     std::vector<ReadoutInfo> Readouts(int limit = 10000);
     std::vector<FoundRecord> RecordsOf(qint64 readoutId);

@@ -149,6 +149,13 @@ public:
     void CatchDrag(const QPoint& oldTopLeft, const QPoint& newTopLeft);
     // [files] main_window_files.cpp: opens `path` as the Open command would, without the dialog
     void OpenMeasurementFile(const QString& path);
+    // [history] (main_window_history.cpp): opens the history, adds its command to the File menu;
+    // a committed read-out is stored there after it has reached the table.
+    void StartHistory();
+    void HistoryMenuFill();
+    void AHistoryExecute();
+    void StoreInHistory(const ArchiveSource& source);
+    QAction* AHistory = nullptr;
 
     TfrmStatus* frmStatus() const { return frmStatus_; }
     void SetFrmStatus(TfrmStatus* window) { frmStatus_ = window; }
@@ -228,13 +235,6 @@ private:
     bool stopRead_ = false;
     friend class WindowReadoutHost;
     // [report] (main_window_report.cpp)
-    // [history] (main_window_history.cpp): opens the history, adds its command to the File menu;
-    // a committed read-out is stored there after it has reached the table.
-    void StartHistory();
-    void HistoryMenuFill();
-    void AHistoryExecute();
-    void StoreInHistory(const ArchiveSource& source);
-    QAction* AHistory = nullptr;
     // [viewer] (main_window_viewer.cpp, docking.cpp, about_dialog.cpp)
 };
 
