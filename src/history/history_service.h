@@ -37,8 +37,8 @@ class ServerLink : public QObject {
 public:
     explicit ServerLink(QString localPath);
     ~ServerLink() override;
-    // Tests: runs inside each server transaction after each record (on the server thread).
-    std::function<void(int position)> afterRecordHook;
+    // Tests: runs inside each server transaction as records are written (on the server thread).
+    std::function<void(int written)> afterRecordHook;
 
 public slots:
     void Configure(const vyz::history::ServerSettings& settings);

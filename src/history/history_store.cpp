@@ -348,73 +348,11 @@ qint64 HistoryDb::Store(const Readout& given, bool queue) {
     const qint64 readoutId = q.value(0).toLongLong();
     q.finish();
 
-    // A record already stored for the instrument is only linked to this read-out. On the server
-    // one statement does both, so a transfer costs one round trip per record.
-    const QString insert = QStringLiteral(
-        "INSERT INTO records (instrument, record_no, measured_at, raw, coordinates, deleted, "
-        "material, thickness, density, ref_density, porosity, temperature, latitude, longitude) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING RETURNING id");
-    QSqlQuery ins(db_), find(db_), link(db_);
-    if (server_) {
-        ins.prepare(QStringLiteral("WITH ins AS (") + insert +
-                    QStringLiteral("), rec AS (SELECT id FROM ins UNION ALL SELECT id FROM records "
-                                   "WHERE instrument = ? AND record_no = ? AND measured_at = ? AND "
-                                   "raw = ?) INSERT INTO readout_records (readout_id, position, "
-                                   "record_id) SELECT ?, ?, id FROM rec LIMIT 1"));
-    } else {
-        ins.prepare(insert);
-        find.prepare(QStringLiteral("SELECT id FROM records WHERE instrument = ? AND record_no = ? "
-                                    "AND measured_at = ? AND raw = ?"));
-        link.prepare(QStringLiteral(
-            "INSERT INTO readout_records (readout_id, position, record_id) VALUES (?, ?, ?)"));
-    }
-    for (size_t i = 0; i < readout.records.size(); ++i) {
-        const ArchiveRecord r = StoredBytes(readout.records[i], readout.coordinates);
-        const QString measured = MeasuredAt(r);
-        const QByteArray raw = rawBytes(r);
-        ins.addBindValue(readout.instrument);
-        ins.addBindValue(int(r.RecordNo));
-        ins.addBindValue(measured);
-        ins.addBindValue(raw);
-        ins.addBindValue(readout.coordinates ? 1 : 0);
-        ins.addBindValue(r.Second == DeletedMark ? 1 : 0);
-        ins.addBindValue(int(r.MaterialIndex));
-        ins.addBindValue(int(r.LayerThickness));
-        ins.addBindValue(double(r.Density));
-        ins.addBindValue(double(r.RefDensity));
-        ins.addBindValue(double(Porosity(r.Density, r.RefDensity)));
-        ins.addBindValue(double(r.Temperature));
-        ins.addBindValue(readout.coordinates ? QVariant(r.Latitude) : QVariant());
-        ins.addBindValue(readout.coordinates ? QVariant(r.Longitude) : QVariant());
-        if (server_) {
-            ins.addBindValue(readout.instrument);
-            ins.addBindValue(int(r.RecordNo));
-            ins.addBindValue(measured);
-            ins.addBindValue(raw);
-            ins.addBindValue(readoutId);
-            ins.addBindValue(int(i));
-            if (!ins.exec() || ins.numRowsAffected() != 1) return abandon(ins);
-        } else {
-            if (!ins.exec()) return abandon(ins);
-            qint64 recordId = 0;
-            if (ins.next()) {
-                recordId = ins.value(0).toLongLong();
-            } else {
-                find.addBindValue(readout.instrument);
-                find.addBindValue(int(r.RecordNo));
-                find.addBindValue(measured);
-                find.addBindValue(raw);
-                if (!find.exec() || !find.next()) return abandon(find);
-                recordId = find.value(0).toLongLong();
-            }
-            ins.finish();
-            find.finish();
-            link.addBindValue(readoutId);
-            link.addBindValue(int(i));
-            link.addBindValue(recordId);
-            if (!link.exec()) return abandon(link);
-        }
-        if (afterRecordHook) afterRecordHook(int(i));
+    // A record already stored for the instrument is only linked to this read-out.
+    if (!(server_ ? storeRecordsOnServer(readout, readoutId)
+                  : storeRecordsHere(readout, readoutId))) {
+        rollback();
+        return 0;
     }
     if (queue) {
         q.prepare(QStringLiteral("INSERT INTO outbox (readout_id) VALUES (?)"));
@@ -426,6 +364,125 @@ qint64 HistoryDb::Store(const Readout& given, bool queue) {
         return 0;
     }
     return readoutId;
+}
+
+namespace {
+
+constexpr int RecordColumns = 14;
+const char* const InsertRecord =
+    "INSERT INTO records (instrument, record_no, measured_at, raw, coordinates, deleted, material, "
+    "thickness, density, ref_density, porosity, temperature, latitude, longitude) ";
+
+// The record's columns, in the order of InsertRecord.
+QVariantList recordValues(const Readout& readout, const ArchiveRecord& stored) {
+    const ArchiveRecord& r = stored;
+    return {readout.instrument,
+            int(r.RecordNo),
+            MeasuredAt(r),
+            rawBytes(r),
+            readout.coordinates ? 1 : 0,
+            r.Second == DeletedMark ? 1 : 0,
+            int(r.MaterialIndex),
+            int(r.LayerThickness),
+            double(r.Density),
+            double(r.RefDensity),
+            double(Porosity(r.Density, r.RefDensity)),
+            double(r.Temperature),
+            readout.coordinates ? QVariant(r.Latitude) : QVariant(),
+            readout.coordinates ? QVariant(r.Longitude) : QVariant()};
+}
+
+} // namespace
+
+bool HistoryDb::storeRecordsHere(const Readout& readout, qint64 readoutId) {
+    QSqlQuery ins(db_), find(db_), link(db_);
+    ins.prepare(QLatin1String(InsertRecord) +
+                QStringLiteral("VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO "
+                               "NOTHING RETURNING id"));
+    find.prepare(QStringLiteral("SELECT id FROM records WHERE instrument = ? AND record_no = ? AND "
+                                "measured_at = ? AND raw = ?"));
+    link.prepare(QStringLiteral(
+        "INSERT INTO readout_records (readout_id, position, record_id) VALUES (?, ?, ?)"));
+    auto failed = [this](const QSqlQuery& q) {
+        return fail(q.lastQuery().section(u' ', 0, 2), q.lastError().text());
+    };
+    for (size_t i = 0; i < readout.records.size(); ++i) {
+        const QVariantList values =
+            recordValues(readout, StoredBytes(readout.records[i], readout.coordinates));
+        for (const QVariant& v : values)
+            ins.addBindValue(v);
+        if (!ins.exec()) return failed(ins);
+        qint64 recordId = 0;
+        if (ins.next()) {
+            recordId = ins.value(0).toLongLong();
+        } else {
+            for (int k = 0; k < 4; ++k)
+                find.addBindValue(values[k]);
+            if (!find.exec() || !find.next()) return failed(find);
+            recordId = find.value(0).toLongLong();
+        }
+        ins.finish();
+        find.finish();
+        link.addBindValue(readoutId);
+        link.addBindValue(int(i));
+        link.addBindValue(recordId);
+        if (!link.exec()) return failed(link);
+        if (afterRecordHook) afterRecordHook(int(i) + 1);
+    }
+    return true;
+}
+
+// On the server a batch of records is one statement (a round trip costs more than the work):
+// the new ones are inserted, and every position of the read-out is linked to its record, new
+// or already there.
+bool HistoryDb::storeRecordsOnServer(const Readout& readout, qint64 readoutId) {
+    constexpr int Batch = 250;
+    const int total = int(readout.records.size());
+    auto statement = [](int rows) {
+        QStringList tuples;
+        const QString tuple = QStringLiteral(
+            "(?::integer, ?::text, ?::integer, ?::text, ?::bytea, ?::integer, ?::integer, "
+            "?::integer, ?::integer, ?::real, ?::real, ?::real, ?::real, ?::integer, ?::integer)");
+        for (int i = 0; i < rows; ++i)
+            tuples << tuple;
+        return QStringLiteral(
+                   "WITH v (pos, instrument, record_no, measured_at, raw, coordinates, deleted, "
+                   "material, thickness, density, ref_density, porosity, temperature, latitude, "
+                   "longitude) AS (VALUES ") +
+               tuples.join(u',') + QStringLiteral("), ins AS (") + QLatin1String(InsertRecord) +
+               QStringLiteral(
+                   "SELECT instrument, record_no, measured_at, raw, coordinates, deleted, "
+                   "material, "
+                   "thickness, density, ref_density, porosity, temperature, latitude, longitude "
+                   "FROM v ON CONFLICT DO NOTHING RETURNING id, instrument, record_no, "
+                   "measured_at, raw) INSERT INTO readout_records (readout_id, position, "
+                   "record_id) SELECT ?::bigint, v.pos, COALESCE(ins.id, r.id) FROM v LEFT JOIN "
+                   "ins ON ins.instrument = v.instrument AND ins.record_no = v.record_no AND "
+                   "ins.measured_at = v.measured_at AND ins.raw = v.raw LEFT JOIN records r ON "
+                   "r.instrument = v.instrument AND r.record_no = v.record_no AND r.measured_at = "
+                   "v.measured_at AND r.raw = v.raw");
+    };
+    QSqlQuery full(db_), rest(db_);
+    if (total >= Batch) full.prepare(statement(Batch));
+    if (total % Batch) rest.prepare(statement(total % Batch));
+    for (int first = 0; first < total; first += Batch) {
+        const int rows = std::min(Batch, total - first);
+        QSqlQuery& q = rows == Batch ? full : rest;
+        for (int i = first; i < first + rows; ++i) {
+            q.addBindValue(i);
+            for (const QVariant& v : recordValues(
+                     readout, StoredBytes(readout.records[size_t(i)], readout.coordinates)))
+                q.addBindValue(v);
+        }
+        q.addBindValue(readoutId);
+        if (!q.exec()) return fail(QStringLiteral("records"), q.lastError().text());
+        if (q.numRowsAffected() != rows)
+            return fail(
+                QStringLiteral("records"),
+                QStringLiteral("%1 of %2 records linked").arg(q.numRowsAffected()).arg(rows));
+        if (afterRecordHook) afterRecordHook(first + rows);
+    }
+    return true;
 }
 
 std::vector<ReadoutInfo> HistoryDb::Readouts(int limit) {

@@ -122,9 +122,9 @@ public:
     bool ReadReadout(qint64 id, Readout& out);
     bool Dequeue(qint64 id);
 
-    // For tests: the hook runs after each record a server transfer has written, inside its
-    // transaction.
-    std::function<void(int position)> afterRecordHook;
+    // For tests: runs inside the transaction of a read-out each time records have been written,
+    // with the number written so far.
+    std::function<void(int written)> afterRecordHook;
     QSqlDatabase& Database() { return db_; }
 
 private:
@@ -135,6 +135,8 @@ private:
     void rollback();
     std::optional<int> storedVersion();
     bool migrateTo(int version);
+    bool storeRecordsHere(const Readout& readout, qint64 readoutId);
+    bool storeRecordsOnServer(const Readout& readout, qint64 readoutId);
     QString dialect(const QString& sql) const;
 
     QString name_;

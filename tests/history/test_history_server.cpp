@@ -120,10 +120,11 @@ void TestHistoryServer::stoppedMidTransferLosesAndDoublesNothing() {
     QThread thread;
     auto* link = new ServerLink(path);
     // In the second read-out's transaction, 1000 records in, the server goes away at once.
-    std::atomic<int> written{0};
-    std::atomic<bool> stopped{false};
-    link->afterRecordHook = [&](int) {
-        if (++written == int(readouts[0].records.size()) + 1000 && !stopped) {
+    std::atomic<bool> firstSent{false}, stopped{false};
+    link->afterRecordHook = [&](int written) {
+        if (written == int(readouts[0].records.size())) {
+            firstSent = true;
+        } else if (firstSent && written >= 1000 && !stopped) {
             stopped = true;
             pg_.Stop(true);
         }
