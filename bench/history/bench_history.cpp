@@ -58,7 +58,7 @@ HistoryDb* Million() {
         for (int r = 0; stored < 1000000; ++r) {
             const int n = std::min(ArchiveCapacity, 1000000 - stored);
             d->Store(test::MakeReadout(n, QStringLiteral("VYZ-1 #%1").arg(r % 5), true,
-                                       (r % 28) * n, 10 + r / 28),
+                                       (r % 28) * ArchiveCapacity, 10 + r / 28),
                      false);
             stored += n;
         }
@@ -69,7 +69,9 @@ HistoryDb* Million() {
 
 void BM_SearchDateRange(benchmark::State& state) {
     HistoryDb* db = Million();
-    if (db->RecordTotal() != 1000000) state.SkipWithError("the million records are not all there");
+    const qint64 total = db->RecordTotal();
+    if (total != 1000000)
+        state.SkipWithError(qPrintable(QStringLiteral("%1 records, %2").arg(total).arg(db->Error())));
     RecordFilter filter;
     filter.from = QDate(2016, 3, 1);
     filter.to = QDate(2016, 3, 31);

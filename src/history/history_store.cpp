@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QThread>
 #include <QVariant>
 #include <cstring>
 
@@ -246,6 +247,15 @@ HistoryDb::Open HistoryDb::OpenLocal(const QString& path, QString* movedTo, int 
         }
         QSqlQuery q(db_);
         const bool readable = q.exec(QStringLiteral("SELECT name FROM sqlite_master"));
+        // Only a file SQLite calls no database (SQLITE_NOTADB) or damaged (SQLITE_CORRUPT) is
+        // moved aside; one that is merely busy (another copy of the program) is not.
+        const QString code = q.lastError().nativeErrorCode();
+        if (!readable && code != QStringLiteral("26") && code != QStringLiteral("11")) {
+            fail(path, q.lastError().text());
+            q.finish();
+            Close();
+            return Open::Failed;
+        }
         bool foreign = !readable;
         if (readable) {
             bool any = false, ours = false;
@@ -263,8 +273,20 @@ HistoryDb::Open HistoryDb::OpenLocal(const QString& path, QString* movedTo, int 
         }
         break;
     }
-    if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !exec(QStringLiteral("PRAGMA foreign_keys=ON"))) {
+    // Write-ahead logging lets one program read while another writes. It stays set in the file;
+    // setting it needs the file to itself, which SQLite does not wait for, so a program that
+    // starts while another one sets it tries again for a while.
+    bool wal = false;
+    for (int attempt = 0; attempt < 100 && !wal; ++attempt) {
+        QSqlQuery q(db_);
+        wal = q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next() &&
+              q.value(0).toString() == QStringLiteral("wal");
+        if (!wal) {
+            fail(QStringLiteral("PRAGMA journal_mode"), q.lastError().text());
+            QThread::msleep(50);
+        }
+    }
+    if (!wal || !exec(QStringLiteral("PRAGMA foreign_keys=ON"))) {
         Close();
         return Open::Failed;
     }
@@ -349,8 +371,7 @@ qint64 HistoryDb::Store(const Readout& given, bool queue) {
     q.finish();
 
     // A record already stored for the instrument is only linked to this read-out.
-    if (!(server_ ? storeRecordsOnServer(readout, readoutId)
-                  : storeRecordsHere(readout, readoutId))) {
+    if (!storeRecords(readout, readoutId)) {
         rollback();
         return 0;
     }
@@ -394,92 +415,60 @@ QVariantList recordValues(const Readout& readout, const ArchiveRecord& stored) {
 
 } // namespace
 
-bool HistoryDb::storeRecordsHere(const Readout& readout, qint64 readoutId) {
-    QSqlQuery ins(db_), find(db_), link(db_);
-    ins.prepare(QLatin1String(InsertRecord) +
-                QStringLiteral("VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO "
-                               "NOTHING RETURNING id"));
-    find.prepare(QStringLiteral("SELECT id FROM records WHERE instrument = ? AND record_no = ? AND "
-                                "measured_at = ? AND raw = ?"));
-    link.prepare(QStringLiteral(
-        "INSERT INTO readout_records (readout_id, position, record_id) VALUES (?, ?, ?)"));
-    auto failed = [this](const QSqlQuery& q) {
-        return fail(q.lastQuery().section(u' ', 0, 2), q.lastError().text());
-    };
-    for (size_t i = 0; i < readout.records.size(); ++i) {
-        const QVariantList values =
-            recordValues(readout, StoredBytes(readout.records[i], readout.coordinates));
-        for (const QVariant& v : values)
-            ins.addBindValue(v);
-        if (!ins.exec()) return failed(ins);
-        qint64 recordId = 0;
-        if (ins.next()) {
-            recordId = ins.value(0).toLongLong();
-        } else {
-            for (int k = 0; k < 4; ++k)
-                find.addBindValue(values[k]);
-            if (!find.exec() || !find.next()) return failed(find);
-            recordId = find.value(0).toLongLong();
-        }
-        ins.finish();
-        find.finish();
-        link.addBindValue(readoutId);
-        link.addBindValue(int(i));
-        link.addBindValue(recordId);
-        if (!link.exec()) return failed(link);
-        if (afterRecordHook) afterRecordHook(int(i) + 1);
-    }
-    return true;
-}
-
-// On the server a batch of records is one statement (a round trip costs more than the work):
-// the new ones are inserted, and every position of the read-out is linked to its record, new
-// or already there.
-bool HistoryDb::storeRecordsOnServer(const Readout& readout, qint64 readoutId) {
-    constexpr int Batch = 250;
+// A batch of records costs two statements, on either engine: the records not yet stored are
+// inserted, then every position of the read-out is linked to its record, new or already there.
+bool HistoryDb::storeRecords(const Readout& readout, qint64 readoutId) {
+    // Larger statements cost SQLite more to prepare and bind than they save (measured).
+    constexpr int Batch = 40;
     const int total = int(readout.records.size());
-    auto statement = [](int rows) {
+    auto repeat = [](const QString& tuple, int rows) {
         QStringList tuples;
-        const QString tuple = QStringLiteral(
-            "(?::integer, ?::text, ?::integer, ?::text, ?::bytea, ?::integer, ?::integer, "
-            "?::integer, ?::integer, ?::real, ?::real, ?::real, ?::real, ?::integer, ?::integer)");
         for (int i = 0; i < rows; ++i)
             tuples << tuple;
-        return QStringLiteral(
-                   "WITH v (pos, instrument, record_no, measured_at, raw, coordinates, deleted, "
-                   "material, thickness, density, ref_density, porosity, temperature, latitude, "
-                   "longitude) AS (VALUES ") +
-               tuples.join(u',') + QStringLiteral("), ins AS (") + QLatin1String(InsertRecord) +
-               QStringLiteral(
-                   "SELECT instrument, record_no, measured_at, raw, coordinates, deleted, "
-                   "material, "
-                   "thickness, density, ref_density, porosity, temperature, latitude, longitude "
-                   "FROM v ON CONFLICT DO NOTHING RETURNING id, instrument, record_no, "
-                   "measured_at, raw) INSERT INTO readout_records (readout_id, position, "
-                   "record_id) SELECT ?::bigint, v.pos, COALESCE(ins.id, r.id) FROM v LEFT JOIN "
-                   "ins ON ins.instrument = v.instrument AND ins.record_no = v.record_no AND "
-                   "ins.measured_at = v.measured_at AND ins.raw = v.raw LEFT JOIN records r ON "
-                   "r.instrument = v.instrument AND r.record_no = v.record_no AND r.measured_at = "
-                   "v.measured_at AND r.raw = v.raw");
+        return tuples.join(u',');
     };
-    QSqlQuery full(db_), rest(db_);
-    if (total >= Batch) full.prepare(statement(Batch));
-    if (total % Batch) rest.prepare(statement(total % Batch));
+    struct Statements {
+        QSqlQuery insert, link;
+    };
+    auto prepare = [&](int rows) {
+        Statements st{QSqlQuery(db_), QSqlQuery(db_)};
+        st.insert.prepare(
+            QLatin1String(InsertRecord) + QStringLiteral("VALUES ") +
+            repeat(QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"), rows) +
+            QStringLiteral(" ON CONFLICT DO NOTHING"));
+        st.link.prepare(dialect(
+            QStringLiteral("WITH v (pos, instrument, record_no, measured_at, raw) AS (VALUES ") +
+            repeat(QStringLiteral("(CAST(? AS INTEGER), CAST(? AS TEXT), CAST(? AS INTEGER), "
+                                  "CAST(? AS TEXT), CAST(? AS {BLOB}))"),
+                   rows) +
+            QStringLiteral(") INSERT INTO readout_records (readout_id, position, record_id) SELECT "
+                           "CAST(? AS {REF}), pos, (SELECT id FROM records r WHERE r.instrument = "
+                           "v.instrument AND r.record_no = v.record_no AND r.measured_at = "
+                           "v.measured_at AND r.raw = v.raw) FROM v")));
+        return st;
+    };
+    Statements full, rest;
+    if (total >= Batch) full = prepare(Batch);
+    if (total % Batch) rest = prepare(total % Batch);
     for (int first = 0; first < total; first += Batch) {
         const int rows = std::min(Batch, total - first);
-        QSqlQuery& q = rows == Batch ? full : rest;
+        Statements& st = rows == Batch ? full : rest;
         for (int i = first; i < first + rows; ++i) {
-            q.addBindValue(i);
-            for (const QVariant& v : recordValues(
-                     readout, StoredBytes(readout.records[size_t(i)], readout.coordinates)))
-                q.addBindValue(v);
+            const QVariantList values =
+                recordValues(readout, StoredBytes(readout.records[size_t(i)], readout.coordinates));
+            for (const QVariant& v : values)
+                st.insert.addBindValue(v);
+            st.link.addBindValue(i);
+            for (int k = 0; k < 4; ++k)
+                st.link.addBindValue(values[k]);
         }
-        q.addBindValue(readoutId);
-        if (!q.exec()) return fail(QStringLiteral("records"), q.lastError().text());
-        if (q.numRowsAffected() != rows)
+        st.link.addBindValue(readoutId);
+        if (!st.insert.exec()) return fail(QStringLiteral("records"), st.insert.lastError().text());
+        if (!st.link.exec()) return fail(QStringLiteral("records"), st.link.lastError().text());
+        if (st.link.numRowsAffected() != rows)
             return fail(
                 QStringLiteral("records"),
-                QStringLiteral("%1 of %2 records linked").arg(q.numRowsAffected()).arg(rows));
+                QStringLiteral("%1 of %2 records linked").arg(st.link.numRowsAffected()).arg(rows));
         if (afterRecordHook) afterRecordHook(first + rows);
     }
     return true;

@@ -135,8 +135,7 @@ private:
     void rollback();
     std::optional<int> storedVersion();
     bool migrateTo(int version);
-    bool storeRecordsHere(const Readout& readout, qint64 readoutId);
-    bool storeRecordsOnServer(const Readout& readout, qint64 readoutId);
+    bool storeRecords(const Readout& readout, qint64 readoutId);
     QString dialect(const QString& sql) const;
 
     QString name_;

@@ -40,7 +40,10 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 // them the same for both writers, half its own.
 int runWriter(const QString& path, int writer, int count) {
     HistoryDb db(QStringLiteral("writer"));
-    if (db.OpenLocal(path) != HistoryDb::Open::Ok) return 2;
+    if (const HistoryDb::Open result = db.OpenLocal(path); result != HistoryDb::Open::Ok) {
+        fprintf(stderr, "open %d: %s\n", int(result), qPrintable(db.Error()));
+        return 2;
+    }
     for (int i = 0; i < count; ++i) {
         Readout shared = test::MakeReadout(250, QStringLiteral("shared"), true, i * 250);
         const Readout own = test::MakeReadout(250, QString(), true, writer * 5000 + i * 250);
@@ -173,9 +176,16 @@ void TestHistoryStore::sameRecordsStoredOnce() {
     QCOMPARE(db.RecordTotal(), ArchiveCapacity + 101);
     QVERIFY(db.Store(test::MakeReadout(5, QStringLiteral("other")), true) > 0);
     QCOMPARE(db.RecordTotal(), ArchiveCapacity + 106);
+    // A record the instrument sent twice in one read-out: stored once, listed at both places.
+    Readout twice = test::MakeReadout(2, QStringLiteral("twice"));
+    twice.records[1] = twice.records[0];
+    const qint64 twiceId = db.Store(twice, true);
+    QVERIFY2(twiceId > 0, qPrintable(db.Error()));
+    QCOMPARE(db.RecordTotal(), ArchiveCapacity + 107);
+    QCOMPARE(db.RecordsOf(twiceId).size(), size_t(2));
     // The same read-out (its uid) offered again is not stored twice.
     QCOMPARE(db.Store(second, true), secondId);
-    QCOMPARE(db.Readouts().size(), size_t(5));
+    QCOMPARE(db.Readouts().size(), size_t(6));
 }
 
 void TestHistoryStore::search_data() {
