@@ -8,6 +8,7 @@
 #include "history/history_service.h"
 #include "history/history_window.h"
 #include "history_fixture.h"
+#include "link/usb_shared.h"
 #include "output/measurement_file.h"
 #include "output/report_binding.h"
 #include "platform/paths.h"
@@ -82,6 +83,7 @@ private slots:
     void deleteAsksFirst();
     void fullDatabaseStillFillsTable();
     void serverStateShown();
+    void readoutStoredWithIdentity();
 
 private:
     HistoryWindow* window();
@@ -311,6 +313,31 @@ void TestHistoryWindow::serverStateShown() {
              qPrintable(state->text()));
     Service()->ApplyServerSettings({});
     QTRY_COMPARE(state->text(), QStringLiteral("Server: not set"));
+}
+
+// A read-out's commit carries its source; the identity the instrument sent (cp1251) is kept.
+void TestHistoryWindow::readoutStoredWithIdentity() {
+    const char identity[] = "\xC2\xC8\xC7-1 \xB9"
+                            "5  "; // "ВИЗ-1 №5" and blanks
+    std::memset(DeviceIdText, 0, sizeof DeviceIdText);
+    std::memcpy(DeviceIdText, identity, sizeof identity - 1);
+    std::vector<ArchiveRecord> records;
+    for (int i = 0; i < 7; ++i)
+        records.push_back(test::HistoryRecord(9000 + i));
+    const size_t before = Service()->Local().Readouts().size();
+    form_->CommitArchive(records.data(), int(records.size()), false,
+                         {ArchiveSource::Serial, QStringLiteral("ttyUSB0")});
+    QCOMPARE(tableRows().size(), 7);
+    const std::vector<ReadoutInfo> list = Service()->Local().Readouts();
+    QCOMPARE(list.size(), before + 1);
+    QCOMPARE(list[0].instrument, QString::fromUtf8("ВИЗ-1 №5"));
+    QCOMPARE(list[0].kind, QStringLiteral("serial"));
+    QCOMPARE(list[0].source, QStringLiteral("ttyUSB0"));
+    QCOMPARE(list[0].count, 7);
+    QVERIFY(!list[0].coordinates);
+    // An empty read-out is not a read-out worth keeping.
+    form_->CommitArchive(nullptr, 0, std::nullopt, {ArchiveSource::Usb, QStringLiteral("USB")});
+    QCOMPARE(Service()->Local().Readouts().size(), before + 1);
 }
 
 QTEST_MAIN(TestHistoryWindow)
