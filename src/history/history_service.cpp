@@ -138,7 +138,7 @@ void ServerLink::Kick() {
             const QString error = server_->Error();
             server_.reset();
             report(ServerState::Unreachable, error);
-            retry_->start(RetryMs);
+            if (retry_) retry_->start(RetryMs);
             return;
         }
         local_->Dequeue(id);
