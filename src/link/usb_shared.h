@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace vyz {
 
@@ -25,6 +26,8 @@ extern std::atomic<uint8_t> UsbState;
 // Up to 63 characters of the instrument's identity and a terminating zero; written by both
 // read-outs.
 extern char DeviceIdText[64];
+// The instrument's texts (the identity) are in the Windows Cyrillic code page.
+std::string Cp1251ToUtf8(const char* text);
 // The viewer's receive buffer (ScreenColourSize bytes) for the next image request.
 extern std::atomic<uint8_t*> ScreenBuffer;
 // The first word of the last display-image reply.

@@ -357,6 +357,7 @@ void TForm1::FormCreate() {
         model->SetCellQuiet(0, row, QString::number(row - 1));
     model->AnnounceRows(2, 199);
     ClearTable(); // 17
+    StartHistory();
 
     // 18: the events shared with the USB worker.
     hDataRdEvent = CreateMyEvent("DataRdEvent", true);
@@ -471,8 +472,8 @@ void TForm1::FillDataTable(int order) {
     AnalysisTableChanged(RowOrder, count);
 }
 
-void TForm1::CommitArchive(const ArchiveRecord* records, int count,
-                           std::optional<bool> coordinates) {
+void TForm1::CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates,
+                           const ArchiveSource& source) {
     count = std::clamp(count, 0, ArchiveCapacity);
     if (coordinates) SetGPSMode(*coordinates);
     ClearTable();
@@ -480,6 +481,7 @@ void TForm1::CommitArchive(const ArchiveRecord* records, int count,
     RecordCount = count;
     ++archiveGeneration_;
     FillDataTable(1);
+    StoreInHistory(source);
 }
 
 void TForm1::ClearTable() {
@@ -587,6 +589,7 @@ void TForm1::MenuFill() {
     AHelp->setText(text(18));
     AAbout->setText(text(19));
     ExchangeMenuFill();
+    HistoryMenuFill();
 }
 
 void TForm1::ApplyLanguage(int index) {

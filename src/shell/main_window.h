@@ -35,6 +35,13 @@ class LinkIndicator;
 class USBThread;
 class UsbHost;
 
+// Where the records of a commit came from: read-outs and opened files go into the measurement
+// history; anything else (the history itself, an empty table) does not.
+struct ArchiveSource {
+    enum Kind { Other, Usb, Serial, File } kind = Other;
+    QString where; // the port's device name or the file's path
+};
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -71,7 +78,8 @@ public:
     // records on its side and hands them over here, on the user-interface thread. The archive is
     // replaced by `count` records (layout switched first when one is given) and the table
     // refilled from it, so save, report and clipboard only ever see a whole archive.
-    void CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates);
+    void CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates,
+                       const ArchiveSource& source = {});
     // Counts the commits: a command that waited in a dialog sees whether the archive changed.
     uint64_t ArchiveGeneration() const { return archiveGeneration_; }
 
@@ -149,6 +157,13 @@ public:
     void CatchDrag(const QPoint& oldTopLeft, const QPoint& newTopLeft);
     // [files] main_window_files.cpp: opens `path` as the Open command would, without the dialog
     void OpenMeasurementFile(const QString& path);
+    // [history] (main_window_history.cpp): opens the history, adds its command to the File menu;
+    // a committed read-out is stored there after it has reached the table.
+    void StartHistory();
+    void HistoryMenuFill();
+    void AHistoryExecute();
+    void StoreInHistory(const ArchiveSource& source);
+    QAction* AHistory = nullptr;
 
     // [exchange] main_window_exchange.cpp: CSV and map exports of the archive (File menu)
     QAction* AExportCsv = nullptr;

@@ -94,7 +94,7 @@ bool readIntoArchive(TForm1& form, const QString& name, uint64_t generation) {
         archiveChanged(form, NotOpenedArchiveChanged);
         return true;
     }
-    form.CommitArchive(records, count, layout.coordinates);
+    form.CommitArchive(records, count, layout.coordinates, {ArchiveSource::File, name});
     return true;
 }
 

@@ -211,7 +211,9 @@ void TForm1::AReadExecute() {
             PlaceSerialRecord(records[i], staging[i]);
         }
         ProgressBar1()->setValue(ProgressBar1()->maximum());
-        CommitArchive(records, result.stored, false);
+        CommitArchive(records, result.stored, false,
+                      {ArchiveSource::Serial, QString::fromStdString(Comm1.DeviceName().substr(
+                                                  Comm1.DeviceName().rfind('/') + 1))});
         break;
     }
     }

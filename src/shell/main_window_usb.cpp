@@ -308,7 +308,7 @@ void TForm1::LeaveUsb() {
 bool TForm1::CommitUsbArchive(const ArchiveRecord* records, int count,
                               std::optional<bool> coordinates) {
     if (!usbRead_.active || !ArchiveReadWanted) return false;
-    CommitArchive(records, count, coordinates);
+    CommitArchive(records, count, coordinates, {ArchiveSource::Usb, QStringLiteral("USB")});
     return true;
 }
 

@@ -19,7 +19,8 @@ echo "package: $(basename "$deb")"
 # Metadata: the run-time dependencies the dynamic loader cannot see are declared.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for dep in libusb-0.1-4 fonts-liberation libqt6widgets6 libqt6printsupport6; do
+for dep in libusb-0.1-4 fonts-liberation libqt6widgets6 libqt6printsupport6 libqt6sql6-sqlite \
+    libqt6sql6-psql; do
     grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep"
 done
 

@@ -1,0 +1,663 @@
+#include "history/history_store.h"
+
+#include "data/record_text.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QThread>
+#include <QVariant>
+#include <cstring>
+
+namespace vyz::history {
+namespace {
+
+// Each schema version is the list of statements that brings the one before it up to it. {ID},
+// {REF} and {BLOB} stand for the engine's own spelling of a key, a reference to it and bytes.
+const QStringList Migrations[] = {
+    // 1: read-outs, records stored once, which read-out brought which record, the server queue.
+    {
+        QStringLiteral("CREATE TABLE vyz_schema (version INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO vyz_schema (version) VALUES (0)"),
+        QStringLiteral("CREATE TABLE readouts (id {ID}, uid TEXT NOT NULL UNIQUE, "
+                       "taken_at TEXT NOT NULL, source_kind TEXT NOT NULL, source TEXT NOT NULL, "
+                       "instrument TEXT NOT NULL, coordinates INTEGER NOT NULL, "
+                       "record_count INTEGER NOT NULL, search_text TEXT NOT NULL)"),
+        QStringLiteral(
+            "CREATE TABLE records (id {ID}, instrument TEXT NOT NULL, "
+            "record_no INTEGER NOT NULL, measured_at TEXT NOT NULL, raw {BLOB} NOT NULL, "
+            "coordinates INTEGER NOT NULL, deleted INTEGER NOT NULL, "
+            "material INTEGER NOT NULL, thickness INTEGER NOT NULL, density REAL, "
+            "ref_density REAL, porosity REAL, temperature REAL, latitude INTEGER, "
+            "longitude INTEGER, UNIQUE (instrument, record_no, measured_at, raw))"),
+        QStringLiteral("CREATE TABLE readout_records (readout_id {REF} NOT NULL REFERENCES "
+                       "readouts (id), position INTEGER NOT NULL, record_id {REF} NOT NULL "
+                       "REFERENCES records (id), PRIMARY KEY (readout_id, position))"),
+        QStringLiteral(
+            "CREATE TABLE outbox (readout_id {REF} PRIMARY KEY REFERENCES readouts (id))"),
+    },
+    // 2: the indexes behind the search, the list and the removal of a read-out.
+    {
+        QStringLiteral("CREATE INDEX records_measured ON records (measured_at)"),
+        QStringLiteral("CREATE INDEX readouts_taken ON readouts (taken_at)"),
+        QStringLiteral("CREATE INDEX readout_records_record ON readout_records (record_id)"),
+    },
+};
+constexpr int MigrationCount = int(std::size(Migrations));
+
+QByteArray rawBytes(const ArchiveRecord& r) {
+    return QByteArray(reinterpret_cast<const char*>(&r), sizeof r);
+}
+
+ArchiveRecord fromRaw(const QByteArray& bytes) {
+    ArchiveRecord r{};
+    std::memcpy(&r, bytes.constData(), std::min<size_t>(sizeof r, size_t(bytes.size())));
+    return r;
+}
+
+// A text column is never NULL: a null QString binds as NULL, so it is bound as "".
+QString notNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+// What the text search looks in, in lower case (Cyrillic too, which SQLite's own LOWER leaves).
+QString searchText(const QString& instrument, const QString& source) {
+    return (instrument + u'\n' + source).toLower();
+}
+
+// A LIKE pattern that finds `text` anywhere, its own % and _ taken literally.
+QString containsPattern(const QString& text) {
+    QString escaped;
+    for (const QChar c : text.toLower()) {
+        if (c == u'%' || c == u'_' || c == u'!') escaped += u'!';
+        escaped += c;
+    }
+    return u'%' + escaped + u'%';
+}
+
+const QString TimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ");
+
+} // namespace
+
+int SchemaVersion() {
+    return MigrationCount;
+}
+
+QString SourceKindName(SourceKind kind) {
+    switch (kind) {
+    case SourceKind::Usb:
+        return QStringLiteral("usb");
+    case SourceKind::Serial:
+        return QStringLiteral("serial");
+    case SourceKind::File:
+        break;
+    }
+    return QStringLiteral("file");
+}
+
+ArchiveRecord StoredBytes(const ArchiveRecord& record, bool coordinates) {
+    ArchiveRecord r = record;
+    if (!coordinates) {
+        r.Latitude = 0;
+        r.Longitude = 0;
+        r.TailWord = 0;
+    }
+    return r;
+}
+
+QString MeasuredAt(const ArchiveRecord& r) {
+    return QString::asprintf("%04u-%02u-%02u %02u:%02u:%02u", 2000u + r.Year, r.Month, r.Day,
+                             r.Hour, r.Minute, r.Second);
+}
+
+HistoryDb::HistoryDb(QString connectionName) : name_(std::move(connectionName)) {}
+
+HistoryDb::~HistoryDb() {
+    Close();
+}
+
+void HistoryDb::Close() {
+    if (db_.isValid()) {
+        db_.close();
+        db_ = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name_);
+    }
+}
+
+bool HistoryDb::IsOpen() const {
+    return db_.isValid() && db_.isOpen();
+}
+
+bool HistoryDb::fail(const QString& what, const QString& why) {
+    error_ = why.isEmpty() ? what : what + QStringLiteral(": ") + why;
+    return false;
+}
+
+QString HistoryDb::dialect(const QString& sql) const {
+    QString s = sql;
+    s.replace(QStringLiteral("{ID}"), server_ ? QStringLiteral("BIGINT GENERATED BY DEFAULT AS "
+                                                               "IDENTITY PRIMARY KEY")
+                                              : QStringLiteral("INTEGER PRIMARY KEY"));
+    s.replace(QStringLiteral("{REF}"),
+              server_ ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER"));
+    s.replace(QStringLiteral("{BLOB}"), server_ ? QStringLiteral("BYTEA") : QStringLiteral("BLOB"));
+    return s;
+}
+
+bool HistoryDb::exec(const QString& sql) {
+    QSqlQuery q(db_);
+    if (!q.exec(sql)) return fail(sql.section(u' ', 0, 2), q.lastError().text());
+    return true;
+}
+
+// SQLite takes the write lock at the start, so two programs writing at once wait for each other
+// (up to the busy time-out) instead of failing half-way.
+bool HistoryDb::begin() {
+    return exec(server_ ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+}
+bool HistoryDb::commit() {
+    return exec(QStringLiteral("COMMIT"));
+}
+void HistoryDb::rollback() {
+    QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
+}
+
+std::optional<int> HistoryDb::storedVersion() {
+    if (!db_.tables().contains(QStringLiteral("vyz_schema"))) return 0;
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT version FROM vyz_schema")) || !q.next()) {
+        fail(QStringLiteral("vyz_schema"), q.lastError().text());
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
+}
+
+bool HistoryDb::migrateTo(int version) {
+    if (!begin()) return false;
+    // Two programs starting at once on one server: the second waits for the first's migration.
+    if (server_ && !exec(QStringLiteral("SELECT pg_advisory_xact_lock(7391)"))) return false;
+    const std::optional<int> stored = storedVersion();
+    if (!stored) {
+        rollback();
+        return false;
+    }
+    if (*stored > MigrationCount) {
+        rollback();
+        error_ = QString::number(*stored);
+        return false;
+    }
+    for (int v = *stored; v < version && v < MigrationCount; ++v) {
+        for (const QString& sql : Migrations[v])
+            if (!exec(dialect(sql))) {
+                rollback();
+                return false;
+            }
+        QSqlQuery q(db_);
+        q.prepare(QStringLiteral("UPDATE vyz_schema SET version = ?"));
+        q.addBindValue(v + 1);
+        if (!q.exec()) {
+            rollback();
+            return fail(QStringLiteral("vyz_schema"), q.lastError().text());
+        }
+    }
+    return commit();
+}
+
+HistoryDb::Open HistoryDb::OpenLocal(const QString& path, QString* movedTo, int version) {
+    Close();
+    server_ = false;
+    error_.clear();
+    // A file that is not an SQLite database at all, or one of somebody else's, is moved aside so
+    // that nothing of it is lost and the history starts anew.
+    auto moveAside = [&]() -> bool {
+        Close();
+        const QString aside =
+            path + QStringLiteral(".damaged-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (!QFile::rename(path, aside)) return fail(path, QStringLiteral("rename failed"));
+        for (const char* suffix : {"-wal", "-shm"})
+            QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
+        if (movedTo) *movedTo = aside;
+        return true;
+    };
+    bool moved = false;
+    QFile file(path);
+    if (file.exists() && file.size() > 0) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            fail(path, file.errorString());
+            return Open::Failed;
+        }
+        const QByteArray head = file.read(16);
+        file.close();
+        if (head != QByteArray("SQLite format 3", 16)) {
+            if (!moveAside()) return Open::Failed;
+            moved = true;
+        }
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db_.setDatabaseName(path);
+        db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        if (!db_.open()) {
+            fail(path, db_.lastError().text());
+            Close();
+            return Open::Failed;
+        }
+        QSqlQuery q(db_);
+        const bool readable = q.exec(QStringLiteral("SELECT name FROM sqlite_master"));
+        // Only a file SQLite calls no database (SQLITE_NOTADB) or damaged (SQLITE_CORRUPT) is
+        // moved aside; one that is merely busy (another copy of the program) is not.
+        const QString code = q.lastError().nativeErrorCode();
+        if (!readable && code != QStringLiteral("26") && code != QStringLiteral("11")) {
+            fail(path, q.lastError().text());
+            q.finish();
+            Close();
+            return Open::Failed;
+        }
+        bool foreign = !readable;
+        if (readable) {
+            bool any = false, ours = false;
+            while (q.next()) {
+                any = true;
+                ours = ours || q.value(0).toString() == QStringLiteral("vyz_schema");
+            }
+            foreign = any && !ours;
+        }
+        q.finish();
+        if (foreign && attempt == 0) {
+            if (!moveAside()) return Open::Failed;
+            moved = true;
+            continue;
+        }
+        break;
+    }
+    // Write-ahead logging lets one program read while another writes. It stays set in the file;
+    // setting it needs the file to itself, which SQLite does not wait for, so a program that
+    // starts while another one sets it tries again for a while.
+    bool wal = false;
+    for (int attempt = 0; attempt < 100 && !wal; ++attempt) {
+        QSqlQuery q(db_);
+        wal = q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next() &&
+              q.value(0).toString() == QStringLiteral("wal");
+        if (!wal) {
+            fail(QStringLiteral("PRAGMA journal_mode"), q.lastError().text());
+            QThread::msleep(50);
+        }
+    }
+    if (!wal || !exec(QStringLiteral("PRAGMA foreign_keys=ON"))) {
+        Close();
+        return Open::Failed;
+    }
+    if (!migrateTo(version > 0 ? version : MigrationCount)) {
+        const bool newer = storedVersion().value_or(0) > MigrationCount;
+        Close();
+        return newer ? Open::Newer : Open::Failed;
+    }
+    return moved ? Open::MovedAside : Open::Ok;
+}
+
+HistoryDb::Open HistoryDb::OpenServer(const Server& server) {
+    Close();
+    server_ = true;
+    error_.clear();
+    db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    if (!server.host.isEmpty()) db_.setHostName(server.host);
+    if (server.port > 0) db_.setPort(server.port);
+    db_.setDatabaseName(server.database);
+    if (!server.user.isEmpty()) db_.setUserName(server.user);
+    // No password here: libpq takes it from ~/.pgpass or its environment. TLS when offered.
+    db_.setConnectOptions(QStringLiteral("connect_timeout=%1;sslmode=prefer;application_name=vyz")
+                              .arg(std::max(1, server.connectTimeoutSeconds)));
+    if (!db_.open()) {
+        fail(server.host, db_.lastError().text());
+        Close();
+        return Open::Failed;
+    }
+    // A server that has stopped answering ends a statement instead of holding the sender.
+    if (!exec(QStringLiteral("SET statement_timeout = 60000")) || !migrateTo(MigrationCount)) {
+        const bool newer = IsOpen() && storedVersion().value_or(0) > MigrationCount;
+        Close();
+        return newer ? Open::Newer : Open::Failed;
+    }
+    return Open::Ok;
+}
+
+bool HistoryDb::Encrypted() {
+    if (!server_ || !IsOpen()) return false;
+    QSqlQuery q(db_);
+    return q.exec(QStringLiteral("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()")) &&
+           q.next() && q.value(0).toBool();
+}
+
+qint64 HistoryDb::Store(const Readout& given, bool queue) {
+    if (!IsOpen()) {
+        fail(QStringLiteral("history"), QStringLiteral("not open"));
+        return 0;
+    }
+    Readout readout = given;
+    readout.source = notNull(readout.source);
+    readout.instrument = notNull(readout.instrument);
+    if (!begin()) return 0;
+    auto abandon = [this](const QSqlQuery& q) {
+        fail(q.lastQuery().section(u' ', 0, 2), q.lastError().text());
+        rollback();
+        return qint64(0);
+    };
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT id FROM readouts WHERE uid = ?"));
+    q.addBindValue(readout.uid);
+    if (!q.exec()) return abandon(q);
+    if (q.next()) {
+        const qint64 id = q.value(0).toLongLong();
+        q.finish();
+        return commit() ? id : 0;
+    }
+    q.prepare(
+        QStringLiteral("INSERT INTO readouts (uid, taken_at, source_kind, source, instrument, "
+                       "coordinates, record_count, search_text) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+                       "RETURNING id"));
+    q.addBindValue(readout.uid);
+    q.addBindValue(readout.takenAt.toUTC().toString(TimeFormat));
+    q.addBindValue(SourceKindName(readout.kind));
+    q.addBindValue(readout.source);
+    q.addBindValue(readout.instrument);
+    q.addBindValue(readout.coordinates ? 1 : 0);
+    q.addBindValue(int(readout.records.size()));
+    q.addBindValue(searchText(readout.instrument, readout.source));
+    if (!q.exec() || !q.next()) return abandon(q);
+    const qint64 readoutId = q.value(0).toLongLong();
+    q.finish();
+
+    // A record already stored for the instrument is only linked to this read-out.
+    if (!storeRecords(readout, readoutId)) {
+        rollback();
+        return 0;
+    }
+    if (queue) {
+        q.prepare(QStringLiteral("INSERT INTO outbox (readout_id) VALUES (?)"));
+        q.addBindValue(readoutId);
+        if (!q.exec()) return abandon(q);
+    }
+    if (!commit()) {
+        rollback();
+        return 0;
+    }
+    return readoutId;
+}
+
+namespace {
+
+constexpr int RecordColumns = 14;
+const char* const InsertRecord =
+    "INSERT INTO records (instrument, record_no, measured_at, raw, coordinates, deleted, material, "
+    "thickness, density, ref_density, porosity, temperature, latitude, longitude) ";
+
+// The record's columns, in the order of InsertRecord.
+QVariantList recordValues(const Readout& readout, const ArchiveRecord& stored) {
+    const ArchiveRecord& r = stored;
+    return {readout.instrument,
+            int(r.RecordNo),
+            MeasuredAt(r),
+            rawBytes(r),
+            readout.coordinates ? 1 : 0,
+            r.Second == DeletedMark ? 1 : 0,
+            int(r.MaterialIndex),
+            int(r.LayerThickness),
+            double(r.Density),
+            double(r.RefDensity),
+            double(Porosity(r.Density, r.RefDensity)),
+            double(r.Temperature),
+            readout.coordinates ? QVariant(r.Latitude) : QVariant(),
+            readout.coordinates ? QVariant(r.Longitude) : QVariant()};
+}
+
+} // namespace
+
+// A batch of records costs two statements, on either engine: the records not yet stored are
+// inserted, then every position of the read-out is linked to its record, new or already there.
+bool HistoryDb::storeRecords(const Readout& readout, qint64 readoutId) {
+    // Larger statements cost SQLite more to prepare and bind than they save (measured).
+    constexpr int Batch = 40;
+    const int total = int(readout.records.size());
+    auto repeat = [](const QString& tuple, int rows) {
+        QStringList tuples;
+        for (int i = 0; i < rows; ++i)
+            tuples << tuple;
+        return tuples.join(u',');
+    };
+    struct Statements {
+        QSqlQuery insert, link;
+    };
+    auto prepare = [&](int rows) {
+        Statements st{QSqlQuery(db_), QSqlQuery(db_)};
+        st.insert.prepare(
+            QLatin1String(InsertRecord) + QStringLiteral("VALUES ") +
+            repeat(QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"), rows) +
+            QStringLiteral(" ON CONFLICT DO NOTHING"));
+        st.link.prepare(dialect(
+            QStringLiteral("WITH v (pos, instrument, record_no, measured_at, raw) AS (VALUES ") +
+            repeat(QStringLiteral("(CAST(? AS INTEGER), CAST(? AS TEXT), CAST(? AS INTEGER), "
+                                  "CAST(? AS TEXT), CAST(? AS {BLOB}))"),
+                   rows) +
+            QStringLiteral(") INSERT INTO readout_records (readout_id, position, record_id) SELECT "
+                           "CAST(? AS {REF}), pos, (SELECT id FROM records r WHERE r.instrument = "
+                           "v.instrument AND r.record_no = v.record_no AND r.measured_at = "
+                           "v.measured_at AND r.raw = v.raw) FROM v")));
+        return st;
+    };
+    Statements full, rest;
+    if (total >= Batch) full = prepare(Batch);
+    if (total % Batch) rest = prepare(total % Batch);
+    for (int first = 0; first < total; first += Batch) {
+        const int rows = std::min(Batch, total - first);
+        Statements& st = rows == Batch ? full : rest;
+        for (int i = first; i < first + rows; ++i) {
+            const QVariantList values =
+                recordValues(readout, StoredBytes(readout.records[size_t(i)], readout.coordinates));
+            for (const QVariant& v : values)
+                st.insert.addBindValue(v);
+            st.link.addBindValue(i);
+            for (int k = 0; k < 4; ++k)
+                st.link.addBindValue(values[k]);
+        }
+        st.link.addBindValue(readoutId);
+        if (!st.insert.exec()) return fail(QStringLiteral("records"), st.insert.lastError().text());
+        if (!st.link.exec()) return fail(QStringLiteral("records"), st.link.lastError().text());
+        if (st.link.numRowsAffected() != rows)
+            return fail(
+                QStringLiteral("records"),
+                QStringLiteral("%1 of %2 records linked").arg(st.link.numRowsAffected()).arg(rows));
+        if (afterRecordHook) afterRecordHook(first + rows);
+    }
+    return true;
+}
+
+std::vector<ReadoutInfo> HistoryDb::Readouts(int limit) {
+    std::vector<ReadoutInfo> out;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral(
+        "SELECT r.id, r.uid, r.taken_at, r.source_kind, r.source, r.instrument, r.coordinates, "
+        "r.record_count, (SELECT COUNT(*) FROM outbox o WHERE o.readout_id = r.id) FROM readouts r "
+        "ORDER BY r.taken_at DESC, r.id DESC LIMIT ?"));
+    q.addBindValue(limit);
+    if (!q.exec()) {
+        fail(QStringLiteral("readouts"), q.lastError().text());
+        return out;
+    }
+    while (q.next()) {
+        ReadoutInfo info;
+        info.id = q.value(0).toLongLong();
+        info.uid = q.value(1).toString();
+        info.takenAt = QDateTime::fromString(q.value(2).toString(), TimeFormat);
+        info.takenAt.setTimeSpec(Qt::UTC);
+        info.kind = q.value(3).toString();
+        info.source = q.value(4).toString();
+        info.instrument = q.value(5).toString();
+        info.coordinates = q.value(6).toInt() != 0;
+        info.count = q.value(7).toInt();
+        info.queued = q.value(8).toInt() > 0;
+        out.push_back(info);
+    }
+    return out;
+}
+
+std::vector<FoundRecord> HistoryDb::RecordsOf(qint64 readoutId) {
+    std::vector<FoundRecord> out;
+    QSqlQuery q(db_);
+    q.prepare(
+        QStringLiteral("SELECT rec.raw, rec.instrument, rec.coordinates FROM readout_records rr "
+                       "JOIN records rec ON rec.id = rr.record_id WHERE rr.readout_id = ? "
+                       "ORDER BY rr.position"));
+    q.addBindValue(readoutId);
+    if (!q.exec()) {
+        fail(QStringLiteral("records"), q.lastError().text());
+        return out;
+    }
+    while (q.next())
+        out.push_back(
+            {fromRaw(q.value(0).toByteArray()), q.value(1).toString(), q.value(2).toInt() != 0});
+    return out;
+}
+
+std::vector<FoundRecord> HistoryDb::Search(const RecordFilter& filter, bool* more) {
+    std::vector<FoundRecord> out;
+    error_.clear();
+    if (more) *more = false;
+    // The statement is built from fixed pieces only; the operator's values are bound.
+    QStringList where;
+    QVariantList values;
+    if (filter.from) {
+        where << QStringLiteral("measured_at >= ?");
+        values << filter.from->toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    if (filter.to) {
+        where << QStringLiteral("measured_at < ?");
+        values << filter.to->addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    if (filter.material >= 0) {
+        where << QStringLiteral("material = ?");
+        values << filter.material;
+    }
+    if (!filter.instrument.isEmpty()) {
+        where << QStringLiteral("instrument = ?");
+        values << notNull(filter.instrument);
+    }
+    if (!filter.text.isEmpty()) {
+        bool isNumber = false;
+        const int number = filter.text.trimmed().toInt(&isNumber);
+        where << QStringLiteral("(record_no = ? OR EXISTS (SELECT 1 FROM readout_records rr JOIN "
+                                "readouts o ON o.id = rr.readout_id WHERE rr.record_id = "
+                                "records.id AND o.search_text LIKE ? ESCAPE '!'))");
+        values << (isNumber ? number : -1) << containsPattern(filter.text);
+    }
+    QString sql = QStringLiteral("SELECT raw, instrument, coordinates FROM records");
+    if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY measured_at DESC, record_no DESC, id DESC LIMIT ?");
+    values << filter.limit + 1;
+    QSqlQuery q(db_);
+    q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        fail(QStringLiteral("search"), q.lastError().text());
+        return out;
+    }
+    while (q.next()) {
+        if (int(out.size()) == filter.limit) {
+            if (more) *more = true;
+            break;
+        }
+        out.push_back(
+            {fromRaw(q.value(0).toByteArray()), q.value(1).toString(), q.value(2).toInt() != 0});
+    }
+    return out;
+}
+
+std::vector<QString> HistoryDb::Instruments() {
+    std::vector<QString> out;
+    QSqlQuery q(db_);
+    if (q.exec(QStringLiteral("SELECT DISTINCT instrument FROM readouts ORDER BY instrument")))
+        while (q.next())
+            out.push_back(q.value(0).toString());
+    return out;
+}
+
+bool HistoryDb::DeleteReadout(qint64 id) {
+    if (!begin()) return false;
+    QSqlQuery q(db_);
+    auto run = [&](const QString& sql, const QVariantList& values) {
+        q.prepare(sql);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        if (q.exec()) return true;
+        fail(sql.section(u' ', 0, 2), q.lastError().text());
+        rollback();
+        return false;
+    };
+    if (!run(QStringLiteral("SELECT record_id FROM readout_records rr WHERE readout_id = ? AND NOT "
+                            "EXISTS (SELECT 1 FROM readout_records x WHERE x.record_id = "
+                            "rr.record_id AND x.readout_id <> ?)"),
+             {id, id}))
+        return false;
+    std::vector<qint64> orphans;
+    while (q.next())
+        orphans.push_back(q.value(0).toLongLong());
+    if (!run(QStringLiteral("DELETE FROM outbox WHERE readout_id = ?"), {id}) ||
+        !run(QStringLiteral("DELETE FROM readout_records WHERE readout_id = ?"), {id}) ||
+        !run(QStringLiteral("DELETE FROM readouts WHERE id = ?"), {id}))
+        return false;
+    for (const qint64 record : orphans)
+        if (!run(QStringLiteral("DELETE FROM records WHERE id = ?"), {record})) return false;
+    return commit();
+}
+
+qint64 HistoryDb::RecordTotal() {
+    QSqlQuery q(db_);
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM records")) && q.next()
+               ? q.value(0).toLongLong()
+               : -1;
+}
+
+std::vector<qint64> HistoryDb::Queued() {
+    std::vector<qint64> out;
+    QSqlQuery q(db_);
+    if (q.exec(QStringLiteral("SELECT readout_id FROM outbox ORDER BY readout_id")))
+        while (q.next())
+            out.push_back(q.value(0).toLongLong());
+    else
+        fail(QStringLiteral("outbox"), q.lastError().text());
+    return out;
+}
+
+bool HistoryDb::ReadReadout(qint64 id, Readout& out) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT uid, taken_at, source_kind, source, instrument, coordinates "
+                             "FROM readouts WHERE id = ?"));
+    q.addBindValue(id);
+    if (!q.exec() || !q.next()) return fail(QStringLiteral("readout"), q.lastError().text());
+    out.uid = q.value(0).toString();
+    out.takenAt = QDateTime::fromString(q.value(1).toString(), TimeFormat);
+    const QString kind = q.value(2).toString();
+    out.kind = kind == QStringLiteral("usb")      ? SourceKind::Usb
+               : kind == QStringLiteral("serial") ? SourceKind::Serial
+                                                  : SourceKind::File;
+    out.source = q.value(3).toString();
+    out.instrument = q.value(4).toString();
+    out.coordinates = q.value(5).toInt() != 0;
+    out.records.clear();
+    for (const FoundRecord& f : RecordsOf(id))
+        out.records.push_back(f.record);
+    return true;
+}
+
+bool HistoryDb::Dequeue(qint64 id) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("DELETE FROM outbox WHERE readout_id = ?"));
+    q.addBindValue(id);
+    if (!q.exec()) return fail(QStringLiteral("outbox"), q.lastError().text());
+    return true;
+}
+
+} // namespace vyz::history
