@@ -25,7 +25,9 @@ struct tm now() {
     return local;
 }
 
-long dayOf(const struct tm& t) { return (t.tm_year + 1900L) * 400 + t.tm_yday; }
+long dayOf(const struct tm& t) {
+    return (t.tm_year + 1900L) * 400 + t.tm_yday;
+}
 
 // Appends `text` to the log; other programs holding an exclusive lock on it make the line drop.
 void appendToLog(const std::string& text, bool create) {
@@ -73,7 +75,8 @@ void AddLogUSB(const std::string& message) {
     size_t first = message.find_first_not_of("\r\n");
     if (first == std::string::npos) first = message.size();
     size_t last = message.find_last_not_of("\r\n");
-    std::string text = last == std::string::npos ? std::string() : message.substr(first, last - first + 1);
+    std::string text =
+        last == std::string::npos ? std::string() : message.substr(first, last - first + 1);
     for (char& c : text)
         if (c == '\r' || c == '\n') c = ' ';
     char stamp[16];
