@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <unistd.h>
 
 #ifndef VYZ_INSTALLED_DATA_DIR
@@ -29,6 +30,17 @@ std::string xdgDir(const char* var, const char* fallbackUnderHome) {
     return std::string(home && *home ? home : "/tmp") + fallbackUnderHome + "/vyz";
 }
 
+// The system's install prefixes: a program under one of them is installed, whoever runs it, and
+// never writes beside itself (root could, and would litter /usr/bin).
+bool isInstalled(const std::string& folder) {
+    for (const char* prefix : {"/usr", "/usr/local", "/opt"}) {
+        const std::string_view p(prefix);
+        if (folder.starts_with(p) && (folder.size() == p.size() || folder[p.size()] == '/'))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void InitProgramPaths(const std::string& programFolder) {
@@ -37,7 +49,7 @@ void InitProgramPaths(const std::string& programFolder) {
     while (p.programDir.size() > 1 && p.programDir.back() == '/')
         p.programDir.pop_back();
     std::error_code ec;
-    if (::access(p.programDir.c_str(), W_OK) == 0) {
+    if (!isInstalled(p.programDir) && ::access(p.programDir.c_str(), W_OK) == 0) {
         p.writableDir = p.programDir;
         p.ini = p.programDir + "/Vyz.ini";
     } else {

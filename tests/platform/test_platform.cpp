@@ -46,6 +46,8 @@ private slots:
     void writeThroughSymbolicLink_data();
     void writeThroughSymbolicLink();
     void writeKeepsOwnerOfUsersFile();
+    void programPaths_data();
+    void programPaths();
     void parseInt_data();
     void parseInt();
     void autoResetEvent();
@@ -247,6 +249,45 @@ void TestPlatform::writeKeepsOwnerOfUsersFile() {
     QCOMPARE(st.st_gid, gid_t(65534));
     QCOMPARE(st.st_mode & 07777, mode_t(0600));
     QCOMPARE(readAll(file), QByteArray("[Config]\nUses=8\n"));
+}
+
+// Where the settings, the log and the picture go, for a program in `folder`. "@" stands for a
+// writable temporary folder; the system folders are only named, never written.
+void TestPlatform::programPaths_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("installed in /usr/bin") << "/usr/bin" << false;
+    QTest::newRow("installed in /usr/local/bin") << "/usr/local/bin" << false;
+    QTest::newRow("installed in /opt") << "/opt/vyz/bin" << false;
+    QTest::newRow("the prefix itself") << "/usr" << false;
+    QTest::newRow("portable copy") << "@/Vyz" << true;
+    QTest::newRow("portable copy in a folder named usr") << "@/usr/bin" << true;
+    QTest::newRow("a name that only begins like a prefix") << "@/optics" << true;
+    QTest::newRow("portable copy, trailing slash") << "@/Vyz/" << true;
+}
+
+void TestPlatform::programPaths() {
+    QFETCH(QString, folder);
+    QFETCH(bool, beside);
+    QTemporaryDir tmp, config, data;
+    if (folder.startsWith('@')) {
+        folder.replace("@", tmp.path());
+        QVERIFY(QDir().mkpath(folder));
+    }
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    InitProgramPaths(folder.toStdString());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DATA_HOME");
+    const QString program = QDir::cleanPath(folder);
+    const QString iniFolder = beside ? program : config.filePath("vyz");
+    const QString dataFolder = beside ? program : data.filePath("vyz");
+    QCOMPARE(QString::fromStdString(ProgramDir()), program);
+    QCOMPARE(QString::fromStdString(IniFileName()), iniFolder + "/Vyz.ini");
+    QCOMPARE(QString::fromStdString(LogFileName()), dataFolder + "/LogUSB.log");
+    QCOMPARE(QString::fromStdString(ScreenshotFileName()), dataFolder + "/Screenshot.bmp");
+    QVERIFY(QFileInfo(iniFolder).isDir() && QFileInfo(dataFolder).isDir());
+    if (!beside) QVERIFY(!QFileInfo::exists(program + "/Vyz.ini"));
 }
 
 void TestPlatform::parseInt_data() {
