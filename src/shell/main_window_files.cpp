@@ -3,6 +3,7 @@
 #include "data/text_pair.h"
 #include "output/measurement_file.h"
 #include "platform/paths.h"
+#include "shell/dialog_folder.h"
 #include "shell/main_window.h"
 
 #include <QFile>
@@ -51,7 +52,8 @@ QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const Q
 void setUpDialog(QFileDialog& dialog, const TextPair& title) {
     dialog.setWindowTitle(text(title));
     dialog.setNameFilter(text(FileFilter));
-    dialog.setDirectory(QString::fromStdString(ProgramDir()));
+    dialog.setDirectory(FileDialogFolder());
+    QObject::connect(&dialog, &QFileDialog::fileSelected, &RememberFileDialogFolder);
 }
 
 // Keeps the commands that would change or read the archive disabled while it is refilled.
@@ -140,7 +142,7 @@ void TForm1::ASaveExecute() {
     setUpDialog(dialog, SaveTitle);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.selectFile(QString::fromStdString(ProgramDir()) + QStringLiteral("/Default.Vyz"));
+    dialog.selectFile(FileDialogFolder() + QStringLiteral("/Default.Vyz"));
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
         const QString name = QFile::decodeName(
