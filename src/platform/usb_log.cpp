@@ -17,9 +17,10 @@ namespace {
 std::mutex logMutex; // one open-seek-write-close at a time within the process
 std::atomic<bool> logEnabled{false};
 long rememberedDay = -1; // guarded by logMutex
+time_t (*logClock)() = [] { return ::time(nullptr); };
 
 struct tm now() {
-    const time_t t = ::time(nullptr);
+    const time_t t = logClock();
     struct tm local {};
     ::localtime_r(&t, &local);
     return local;
@@ -41,14 +42,17 @@ void appendToLog(const std::string& text, bool create) {
     ::close(fd);
 }
 
+// The day of the header is the day remembered, so the first line after midnight of the start
+// day gets a header of its own.
 void startLocked() {
+    const struct tm t = now();
+    rememberedDay = dayOf(t);
     const std::string value = IniRead("Debug", "LogUSB", std::string("N"), 10);
     if (value.empty() || value[0] != 'Y') {
         logEnabled = false;
         return;
     }
     logEnabled = true;
-    const struct tm t = now();
     char header[64];
     std::snprintf(header, sizeof header, "\r\n========== %02d.%02d.%04d ==========\r\n", t.tm_mday,
                   t.tm_mon + 1, t.tm_year + 1900);
@@ -84,10 +88,11 @@ void AddLogUSB(const std::string& message) {
     appendToLog(stamp + text + "\r\n", false);
 }
 
-void ResetLogUSBForTest() {
+void ResetLogUSBForTest(time_t (*clock)()) {
     std::lock_guard lock(logMutex);
     logEnabled = false;
     rememberedDay = -1;
+    logClock = clock ? clock : [] { return ::time(nullptr); };
 }
 
 } // namespace vyz

@@ -12,6 +12,7 @@
 #include "shell/image_list.h"
 #include "shell/language_chooser.h"
 #include "shell/startup_settings.h"
+#include "shell/status_button.h"
 #include "shell/status_window.h"
 
 #include <QApplication>
@@ -249,7 +250,7 @@ void TForm1::createStatusBar() {
         panel = new QFrame(bar);
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     }
-    sbStatus_ = new QPushButton(bar);
+    sbStatus_ = new StatusButton(bar);
     sbStatus_->setFlat(true);
     sbStatus_->setObjectName("sbStatus");
     sbStatus_->setFocusPolicy(Qt::NoFocus);
@@ -362,14 +363,14 @@ void TForm1::FormCreate() {
 
 void TForm1::SetStatusBarGeneral(const QString& message) {
     const QTime now = QTime::currentTime();
-    sbStatus_->setText(message);
+    sbStatus_->SetMessage(message);
     QCoreApplication::processEvents();
     if (frmStatus_) frmStatus_->AppendLine(HistoryLine(now, message));
     QCoreApplication::processEvents();
 }
 
 void TForm1::SetStatusBarPlain(const QString& message) {
-    sbStatus_->setText(message);
+    sbStatus_->SetMessage(message);
     progressBar_->hide();
 }
 

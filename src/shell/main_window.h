@@ -22,6 +22,7 @@ namespace vyz {
 
 class TfrmStatus;
 class LinkIndicator;
+class StatusButton;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -153,7 +154,7 @@ private:
     QWidget* panelExit_ = nullptr;  // Panel7 (exit)
     QFrame* bevel1_ = nullptr;
     std::array<QFrame*, 4> statusPanels_{};
-    QPushButton* sbStatus_ = nullptr;
+    StatusButton* sbStatus_ = nullptr;
     QLabel* panel1_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     LinkIndicator* shapeLink_ = nullptr;

@@ -255,6 +255,8 @@ void TForm1::SetSerialReadoutRunning(bool running) {
         statusBar()->addPermanentWidget(btnStopRead_);
     }
     stopRead_ = false;
+    // A file open or a USB read may have hidden the progress bar; every read-out shows it.
+    if (running) ProgressBar1()->show();
     AStopRead->setText(Text(kStopCommand));
     AStopRead->setVisible(running);
     btnStopRead_->setVisible(running);

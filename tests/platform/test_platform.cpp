@@ -54,6 +54,7 @@ private slots:
     void eventSuffixPerRunningCopy();
     void usbLogFormats();
     void usbLogOffWritesNothing();
+    void usbLogNewDayAfterMidnightOfTheStartDay();
 };
 
 void TestPlatform::readSemantics_data() {
@@ -384,6 +385,45 @@ void TestPlatform::usbLogOffWritesNothing() {
         AddLogUSB("line");
         QVERIFY(!QFile::exists(dir.filePath("LogUSB.log")));
     }
+}
+
+namespace {
+time_t fakeNow = 0;
+time_t fakeClock() {
+    return fakeNow;
+}
+time_t localTime(int year, int month, int day, int hour, int minute, int second) {
+    struct tm t {};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return ::mktime(&t);
+}
+} // namespace
+
+// Started just before midnight, the first line comes after it: it goes under a header of its
+// own day, written once, and later lines of that day add none.
+void TestPlatform::usbLogNewDayAfterMidnightOfTheStartDay() {
+    QTemporaryDir dir;
+    InitProgramPaths(dir.path().toStdString());
+    writeFile(dir.filePath("Vyz.ini"), "[Debug]\nLogUSB=Y\n");
+    fakeNow = localTime(2026, 3, 31, 23, 59, 58);
+    ResetLogUSBForTest(fakeClock);
+    StartLogUSB();
+    fakeNow = localTime(2026, 4, 1, 0, 0, 3);
+    AddLogUSB("first");
+    fakeNow = localTime(2026, 4, 1, 0, 0, 4);
+    AddLogUSB("second");
+    ResetLogUSBForTest();
+    QCOMPARE(readAll(dir.filePath("LogUSB.log")),
+             QByteArray("\r\n========== 31.03.2026 ==========\r\n"
+                        "\r\n========== 01.04.2026 ==========\r\n"
+                        "00:00:03 first\r\n"
+                        "00:00:04 second\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

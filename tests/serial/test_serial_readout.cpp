@@ -138,7 +138,10 @@ void TestSerialReadout::connectSim(int records, const QStringList& args) {
 void TestSerialReadout::readsRecordsIntoTheArchive() {
     connectSim(3, {});
     BoxAnswerer answerer;
+    form_->SetStatusBarPlain("hidden"); // as a file open or a USB read leaves the progress bar
+    QVERIFY(form_->ProgressBar1()->isHidden());
     form_->AReadExecute();
+    QVERIFY(!form_->ProgressBar1()->isHidden()); // every read-out shows it
     QVERIFY(answerer.texts().isEmpty());
     QCOMPARE(RecordCount.load(), 3);
     for (int i = 0; i < 3; ++i)

@@ -109,6 +109,7 @@ private slots:
     void historyPlacement_data();
     void historyPlacement();
     void statusClickTogglesHistory();
+    void statusTextIsLiteral();
 
     void fillTable();
     void fullArchiveFitsAndKeepsOrder();
@@ -517,6 +518,45 @@ void TestShell::statusClickTogglesHistory() {
     QCOMPARE(history->frameGeometry(), QRect(100, 370, 500, h));
     QTest::mouseClick(sb, Qt::LeftButton);
     QVERIFY(!history->isVisible());
+}
+
+namespace {
+// The rightmost column of the status button that holds ink (a pixel unlike the top left one).
+int inkRight(QWidget* button) {
+    const QImage image = button->grab().toImage();
+    const QRgb background = image.pixel(0, 0);
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y) != background) return x;
+    return -1;
+}
+} // namespace
+
+// An "&" in a message (a file name) is shown as it stands and makes no keyboard shortcut.
+void TestShell::statusTextIsLiteral() {
+    TForm1 window;
+    auto* history = new TfrmStatus(&window);
+    window.SetFrmStatus(history);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* sb = window.findChild<QPushButton*>("sbStatus");
+    window.SetStatusBarGeneral("RD.vyz");
+    const int without = inkRight(sb);
+    window.SetStatusBarGeneral("R&D.vyz");
+    QCOMPARE(sb->text(), QString("R&D.vyz"));
+    QCOMPARE(sb->accessibleName(), QString("R&D.vyz"));
+    QVERIFY(history->Memo1()->toPlainText().endsWith(": R&D.vyz"));
+    // The "&" is drawn: the text reaches further right by about the width of that character.
+    const int amp = sb->fontMetrics().horizontalAdvance('&');
+    QVERIFY2(qAbs(inkRight(sb) - without - amp) <= 2,
+             qPrintable(QString("%1 %2 %3").arg(inkRight(sb)).arg(without).arg(amp)));
+    // Alt+D is no shortcut of the status line: the history stays closed.
+    QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
+    QTest::qWait(50);
+    QVERIFY(!history->isVisible());
+    window.SetStatusBarPlain("A&&B");
+    QCOMPARE(sb->text(), QString("A&&B"));
 }
 
 void TestShell::fillTable() {
