@@ -9,6 +9,8 @@
 #include "shell/startup_settings.h"
 #include "shell/status_window.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -314,39 +316,76 @@ void TestShell::historyCaptionKeepsStartLanguage() {
 
 void TestShell::chooserChoice_data() {
     QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("means");
     QTest::addColumn<int>("lang");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("title");
-    QTest::newRow("Русский") << 1 << 0 << "Rus" << QString::fromUtf8("VYZ. Плотномер асфальта");
-    QTest::newRow("English") << 2 << 1 << "Eng"
-                             << "VYZ. Pavement quality tester";
+    const QString ru = QString::fromUtf8("VYZ. Плотномер асфальта");
+    const QString en = "VYZ. Pavement quality tester";
+    for (const char* means : {"mouse", "keys", "assistive technology"}) {
+        QTest::addRow("Русский, %s", means) << 1 << means << 0 << "Rus" << ru;
+        QTest::addRow("English, %s", means) << 2 << means << 1 << "Eng" << en;
+    }
 }
 
+// Either choice by mouse, by keys (the arrows only move the focus, Space chooses) and by the
+// action assistive technology offers on a radio button.
 void TestShell::chooserChoice() {
     QFETCH(int, button);
+    QFETCH(QString, means);
     QFETCH(int, lang);
     QFETCH(QString, stored);
     QFETCH(QString, title);
     TForm1 window;
-    LangIndex = 1 - lang;
+    LangIndex = int8_t(1 - lang);
     TfrmLanguage chooser;
     QVERIFY(!chooser.RadioButton1()->isChecked() && !chooser.RadioButton2()->isChecked());
     QRadioButton* radio = button == 1 ? chooser.RadioButton1() : chooser.RadioButton2();
-    QTimer::singleShot(0, radio, [radio] { QTest::mouseClick(radio, Qt::LeftButton); });
+    bool stillOpen = false;
+    QTimer::singleShot(0, &chooser, [&] {
+        if (means == "mouse") {
+            QTest::mouseClick(radio, Qt::LeftButton);
+        } else if (means == "keys") {
+            chooser.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&chooser));
+            chooser.RadioButton1()->setFocus();
+            QTest::keyClick(chooser.RadioButton1(), Qt::Key_Down);
+            if (button == 1) QTest::keyClick(chooser.RadioButton2(), Qt::Key_Up);
+            stillOpen = chooser.isVisible() && QApplication::focusWidget() == radio;
+            QTest::keyClick(radio, Qt::Key_Space);
+        } else {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(radio);
+            QVERIFY(a && a->actionInterface());
+            QCOMPARE(a->role(), QAccessible::RadioButton);
+            QCOMPARE(a->text(QAccessible::Name), radio->text());
+            QVERIFY(a->state().checkable && !a->state().checked);
+            const QString toggle = QAccessibleActionInterface::toggleAction();
+            QVERIFY(a->actionInterface()->actionNames().contains(toggle));
+            a->actionInterface()->doAction(toggle);
+        }
+    });
     QCOMPARE(chooser.exec(), int(QDialog::Accepted));
+    if (means == "keys") QVERIFY(stillOpen);
     QCOMPARE(int(LangIndex), lang);
     QCOMPARE(ini("Config", "LangId"), stored);
     QCOMPARE(window.windowTitle(), title);
 }
 
+// Esc and the close command leave the chooser open without a choice; a choice then ends it.
 void TestShell::chooserWithoutChoice() {
     TForm1 window;
     TfrmLanguage chooser;
-    QTimer::singleShot(0, &chooser, [&chooser] { QTest::keyClick(&chooser, Qt::Key_Escape); });
-    QCOMPARE(chooser.exec(), int(QDialog::Rejected));
-    QCOMPARE(int(LangIndex), 0);
-    QCOMPARE(ini("Config", "LangId"), QString("<missing>"));
-    QCOMPARE(window.windowTitle(), QString::fromUtf8("VYZ. Плотномер асфальта"));
+    bool stillOpen = false;
+    QTimer::singleShot(0, &chooser, [&] {
+        QTest::keyClick(&chooser, Qt::Key_Escape);
+        chooser.close();
+        stillOpen = chooser.isVisible();
+        QCOMPARE(ini("Config", "LangId"), QString("<missing>"));
+        QTest::mouseClick(chooser.RadioButton2(), Qt::LeftButton);
+    });
+    QCOMPARE(chooser.exec(), int(QDialog::Accepted));
+    QVERIFY(stillOpen);
+    QCOMPARE(int(LangIndex), 1);
 }
 
 void TestShell::chooserStaysOnScreen() {
