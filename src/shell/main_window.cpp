@@ -31,6 +31,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QToolButton>
 #include <QUrl>
 #include <cstdio>
@@ -321,7 +323,8 @@ void TForm1::FormCreate() {
     // 9: geometry, limited to the screen.
     const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
-    const QRect bounds = ReadStoredGeometry(screenSize, minimumSize());
+    const QRect bounds =
+        ReadStoredGeometry(screenSize, minimumSize(), WholeTableWidth(ReadStoredGPSMode() ? 9 : 7));
     resize(bounds.size());
     move(bounds.topLeft());
     normalFrame_ = bounds;
@@ -479,22 +482,28 @@ void TForm1::SetGPSMode(bool on) {
     IniWrite("Config", "GPSMode", on ? "Y" : "N");
 }
 
+namespace {
+
+// The table's column titles: a row of the text table and the units line below it.
+struct Title {
+    int textRow;
+    TextPair units;
+};
+const Title titles[9] = {
+    {31, {"", ""}},
+    {34, {"", ""}},
+    {35, {"кг/м^3", "kg/m^3"}},
+    {39, {"%", "%"}},
+    {36, {"", ""}},
+    {37, {"°C", "°C"}},
+    {44, {"мм", "mm"}},
+    {46, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
+    {47, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
+};
+
+} // namespace
+
 void TForm1::TitleFill() {
-    struct Title {
-        int textRow;
-        TextPair units;
-    };
-    static const Title titles[9] = {
-        {31, {"", ""}},
-        {34, {"", ""}},
-        {35, {"кг/м^3", "kg/m^3"}},
-        {39, {"%", "%"}},
-        {36, {"", ""}},
-        {37, {"°C", "°C"}},
-        {44, {"мм", "mm"}},
-        {46, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
-        {47, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
-    };
     GridModel* model = grid_->Model();
     const int columns = model->ColCount() < 8 ? 7 : 9;
     for (int c = 0; c < columns; ++c) {
@@ -511,9 +520,86 @@ void TForm1::ApplyColumnWidths() {
                            bar->maximum() > bar->minimum());
     const int clientWidth =
         grid_->width() - 2 * grid_->frameWidth() - (barShown ? bar->sizeHint().width() : 0);
-    const std::vector<int> widths = DistributeColumnWidths(columns, clientWidth);
+    const std::vector<int> widths =
+        DistributeColumnWidths(columns, clientWidth, NumberColumnWidth(), DateColumnWidth());
     for (int c = 0; c < columns; ++c)
         grid_->SetColWidth(c, widths[c]);
+}
+
+namespace {
+
+// The width a header section needs for `text` (lines separated by "\n"), as the header's style
+// measures it, in bold as a highlighted section draws it.
+int headerNeed(const QHeaderView* header, const QString& text) {
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = text;
+    QFont bold = header->font();
+    bold.setBold(true);
+    option.fontMetrics = QFontMetrics(bold);
+    return header->style()
+        ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+        .width();
+}
+
+// `sample` with every digit replaced by the font's widest one.
+QString widestDigits(const QString& sample, const QFontMetrics& metrics) {
+    QChar widest = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d)
+        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest)) widest = d;
+    QString out = sample;
+    for (QChar& c : out)
+        if (c.isDigit()) c = widest;
+    return out;
+}
+
+} // namespace
+
+// The number column: the largest record number in its header cells, and the corner's title with
+// the largest record count below it, in either language.
+int TForm1::NumberColumnWidth() const {
+    const QHeaderView* rows = grid_->verticalHeader();
+    int need = headerNeed(
+        rows, widestDigits(QString::fromLatin1(NumberColumnSample), rows->fontMetrics()));
+    const QString count = widestDigits(QStringLiteral("(%1)").arg(ArchiveCapacity),
+                                       grid_->horizontalHeader()->fontMetrics());
+    for (int lang = 0; lang < 2; ++lang)
+        need = std::max(need, headerNeed(grid_->horizontalHeader(),
+                                         tr8(LangTexts[31].in(lang)) + QLatin1Char('\n') + count));
+    return need;
+}
+
+// The date column: the widest date text a record can give, with the margins a cell draws around
+// its text and the grid line, and the column's title, in either language.
+int TForm1::DateColumnWidth() const {
+    const QFontMetrics metrics = grid_->fontMetrics();
+    const int margin =
+        2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid_) + 1) +
+        (grid_->showGrid() ? 1 : 0);
+    int need = 0;
+    for (const std::string& sample : DateColumnSamples())
+        need = std::max(
+            need, metrics.horizontalAdvance(widestDigits(QString::fromStdString(sample), metrics)) +
+                      margin);
+    for (int lang = 0; lang < 2; ++lang)
+        need = std::max(need, headerNeed(grid_->horizontalHeader(), tr8(LangTexts[34].in(lang))));
+    return need;
+}
+
+// The window width at which a table of `columns` columns shows every title whole: the fixed
+// columns, and the others sharing alike, each as wide as the widest of their titles.
+int TForm1::WholeTableWidth(int columns) const {
+    int share = 50;
+    for (int c = 2; c < columns; ++c)
+        for (int lang = 0; lang < 2; ++lang) {
+            const QString units = tr8(titles[c].units.in(lang));
+            const QString title = tr8(LangTexts[titles[c].textRow].in(lang)) +
+                                  (units.isEmpty() ? QString() : QLatin1Char('\n') + units);
+            share = std::max(share, headerNeed(grid_->horizontalHeader(), title));
+        }
+    const int client = NumberColumnWidth() + DateColumnWidth() + (columns - 2) * share + columns +
+                       1 + grid_->verticalScrollBar()->sizeHint().width();
+    return client + 2 * grid_->frameWidth() + 14;
 }
 
 void TForm1::FormResize() {

@@ -32,6 +32,9 @@ public:
 
     // The start-up sequence: settings, language, geometry, layout, ports, USB worker, events.
     void FormCreate();
+    int NumberColumnWidth() const; // what the fixed columns' widest texts need in the font
+    int DateColumnWidth() const;
+    int WholeTableWidth(int columns) const; // a first start's window width
 
     // --- status line (status bar, message history) ---
     // Shows `message` in the status line and appends a time-stamped line to the history.

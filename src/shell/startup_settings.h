@@ -15,8 +15,9 @@ StoredLanguage ReadStoredLanguage();
 long long CountStart();
 
 // FormMain/Width, Left, Height, Top (in that order) with their repairs against `screen` and the
-// window's `minimum` size; the returned rectangle is the outer bounds of the window.
-QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum);
+// window's `minimum` size; the returned rectangle is the outer bounds of the window. A Width key
+// that was never written gives `widthWhenMissing` (when above 0) before the limits apply.
+QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum, int widthWhenMissing = 0);
 // FormMain/Maximized: first character "1".
 bool ReadStoredMaximized();
 

@@ -1,6 +1,7 @@
 // The main window in process (offscreen): settings read at start-up, language switching and the
 // chooser, help, shortcuts, the status line and its history window, the table fill and layout.
 #include "data/archive_record.h"
+#include "data/table_layout.h"
 #include "data/text_pair.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
@@ -120,6 +121,8 @@ private slots:
     void toolBarAndStatusBarLayout_data();
     void toolBarAndStatusBarLayout();
     void archiveBusyNests();
+    void columnsFitTheirTexts_data();
+    void columnsFitTheirTexts();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -663,8 +666,8 @@ void TestShell::fullArchiveFitsAndKeepsOrder() {
         // With the vertical scroll bar shown, the columns still fit side by side.
         QVERIFY(grid->verticalScrollBar()->isVisible());
         QCOMPARE(grid->horizontalScrollBar()->maximum(), 0);
-        QCOMPARE(grid->ColWidth(0), 45);
-        QCOMPARE(grid->ColWidth(1), 120);
+        QCOMPARE(grid->ColWidth(0), window.NumberColumnWidth());
+        QCOMPARE(grid->ColWidth(1), window.DateColumnWidth());
         // Dragged columns are read where the operator put them, and stay there through a refill.
         grid->horizontalHeader()->moveSection(1, 0); // "Density" before "Date, time"
         QCOMPARE(grid->CellAt(1, 2), QString("2300,00"));
@@ -748,6 +751,80 @@ void TestShell::archiveBusyNests() {
     QVERIFY(window.ARead->isEnabled());
     QVERIFY(window.AOpen->isEnabled());
     QVERIFY(window.ACopyCtrlC->isEnabled());
+}
+
+void TestShell::columnsFitTheirTexts_data() {
+    QTest::addColumn<int>("pointSize"); // 0: the desktop's default font
+    QTest::addColumn<bool>("coordinates");
+    QTest::addColumn<int>("lang");
+    QTest::newRow("default font, Russian, coordinates") << 0 << true << 0;
+    QTest::newRow("default font, English, plain") << 0 << false << 1;
+    QTest::newRow("large font, Russian, plain") << 16 << false << 0;
+    QTest::newRow("large font, English, coordinates") << 16 << true << 1;
+}
+
+// The fixed columns are as wide as their widest texts need in the window's font (as the view
+// itself measures cells and titles), and at a first start's width every title is shown whole.
+void TestShell::columnsFitTheirTexts() {
+    QFETCH(int, pointSize);
+    QFETCH(bool, coordinates);
+    QFETCH(int, lang);
+    TForm1 window;
+    if (pointSize > 0) {
+        QFont font = window.font();
+        font.setPointSize(pointSize);
+        window.setFont(font);
+    }
+    lang == 0 ? window.ALangRusExecute() : window.ALangEngExecute();
+    window.SetGPSMode(coordinates);
+    const int columns = coordinates ? 9 : 7;
+    window.resize(window.WholeTableWidth(columns), 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.ClearTable();
+    int n = 0;
+    for (uint8_t month = 1; month <= 12; ++month)
+        for (uint8_t second : {uint8_t(58), DeletedMark}) {
+            ArchiveRecord r = sample(65535, month);
+            r.Hour = 18;
+            r.Minute = 58;
+            r.Second = second;
+            r.Day = 28;
+            r.Year = 88;
+            MeasurementArchive[n++] = r;
+        }
+    RecordCount = n;
+    window.FillDataTable(1);
+    window.FormResize();
+
+    StringGrid* grid = window.StringGrid1();
+    QHeaderView* header = grid->horizontalHeader();
+    const int dateNeed = std::max(static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(0),
+                                  header->sectionSizeHint(0));
+    QVERIFY2(grid->columnWidth(0) >= dateNeed,
+             qPrintable(QString("%1 < %2").arg(grid->columnWidth(0)).arg(dateNeed)));
+    QVERIFY2(grid->columnWidth(0) <= dateNeed + 10,
+             qPrintable(QString::number(grid->columnWidth(0))));
+    QVERIFY2(grid->verticalHeader()->width() >= grid->verticalHeader()->sizeHint().width(),
+             qPrintable(QString("%1 < %2 (%3)")
+                            .arg(grid->verticalHeader()->width())
+                            .arg(grid->verticalHeader()->sizeHint().width())
+                            .arg(grid->verticalHeader()->sectionSizeHint(0))));
+    // Every title whole, unless the screen is too narrow for that width.
+    const bool capped = window.width() < window.WholeTableWidth(columns);
+    QVERIFY(capped || pointSize > 0 || coordinates || window.width() > 454);
+    for (int c = 1; c < columns - 1 && !capped; ++c)
+        QVERIFY2(grid->columnWidth(c) >= header->sectionSizeHint(c),
+                 qPrintable(QString("column %1: %2 < %3")
+                                .arg(c + 1)
+                                .arg(grid->columnWidth(c))
+                                .arg(header->sectionSizeHint(c))));
+    // The other columns share the rest by the rule.
+    const int clientWidth = grid->verticalHeader()->width() + grid->viewport()->width();
+    const std::vector<int> rule = DistributeColumnWidths(
+        columns, clientWidth, grid->verticalHeader()->width(), grid->columnWidth(0));
+    for (int c = 2; c < columns; ++c)
+        QCOMPARE(grid->columnWidth(c - 1), rule[c]);
 }
 
 QTEST_MAIN(TestShell)
