@@ -6,9 +6,9 @@ kind=${1:-test}
 
 build_pkgs=(build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libusb-dev libusb-0.1-4 libxlsxwriter-dev libzip-dev
+    libusb-dev libusb-0.1-4 libxlsxwriter-dev libzip-dev libxcb1-dev
     fonts-liberation fonts-liberation2 fonts-dejavu-core)
-test_pkgs=(xvfb xauth xclip x11-utils xdotool libx11-dev poppler-utils libbenchmark-dev
+test_pkgs=(xvfb xauth xclip x11-utils xdotool libx11-dev xfce4-clipman poppler-utils libbenchmark-dev
     libreoffice-calc libreoffice-writer
     desktop-file-utils appstream imagemagick
     clang-14 libclang-rt-14-dev)

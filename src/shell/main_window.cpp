@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/usb_log.h"
 #include "report/report_language.h"
+#include "shell/clipboard_handover.h"
 #include "shell/image_list.h"
 #include "shell/language_chooser.h"
 #include "shell/startup_settings.h"
@@ -56,6 +57,8 @@ QString tr8(const char* utf8) {
 // status bar, below the menu).
 constexpr int GridTop = 42;
 constexpr int StatusBarHeightMin = 19;
+// How long closing waits for the clipboard manager to take the clipboard.
+constexpr int ClipboardHandOverMs = 1000;
 
 } // namespace
 
@@ -701,8 +704,11 @@ void TForm1::AExitExecute() {
     if (frmStatus_) IniWrite("frmStatus", "Height", std::to_string(frmStatus_->height())); // 6
     ClosePort();                                                                           // 7
     WaitUsbWorkerEnd();                                                                    // 8
-    // 9: end here, without returning to the event loop or running the destructors of windows
-    // and threads that may still be busy.
+    // 9: what the program put on the clipboard goes to the desktop's clipboard manager, with a
+    // short bound (Qt's own hand-over in its teardown waits 5 s on a manager that never answers);
+    // then the process ends here, without returning to an event loop (a read-out may be under
+    // way below this call) or running the destructors of windows and threads that may be busy.
+    HandClipboardToManager(ClipboardHandOverMs);
     std::fflush(nullptr);
     std::_Exit(0);
 }
