@@ -168,6 +168,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         updated += "[" + section + "]" + eol + entry;
     }
 
+    // A key that already holds the value leaves the file as it is: nothing changes, and a start
+    // does not wait for the disk once for every setting it confirms.
+    if (updated == content && !content.empty()) return true;
     StagedFile staged(file);
     return staged.Write({reinterpret_cast<const uint8_t*>(updated.data()), updated.size()}) &&
            staged.Commit();

@@ -46,6 +46,7 @@ private slots:
     void writeThroughSymbolicLink_data();
     void writeThroughSymbolicLink();
     void writeKeepsOwnerOfUsersFile();
+    void writeOfTheValueHeldLeavesTheFile();
     void programPaths_data();
     void programPaths();
     void parseInt_data();
@@ -254,6 +255,21 @@ void TestPlatform::writeKeepsOwnerOfUsersFile() {
 
 // Where the settings, the log and the picture go, for a program in `folder`. "@" stands for a
 // writable temporary folder; the system folders are only named, never written.
+// Confirming a value the key holds changes nothing on disk (the same file, not a copy of it).
+void TestPlatform::writeOfTheValueHeldLeavesTheFile() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Vyz.ini");
+    writeFile(file, "[Config]\r\nLangId=Eng\r\nUses=7\r\n");
+    struct stat before {};
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
+    QVERIFY(WritePrivateProfileString("Config", "LangId", "Eng", file.toStdString()));
+    struct stat after {};
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QVERIFY(WritePrivateProfileString("Config", "LangId", "Rus", file.toStdString()));
+    QCOMPARE(readAll(file), QByteArray("[Config]\r\nLangId=Rus\r\nUses=7\r\n"));
+}
+
 void TestPlatform::programPaths_data() {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("beside");
