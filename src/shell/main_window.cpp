@@ -326,8 +326,8 @@ void TForm1::FormCreate() {
     // 9: geometry, limited to the screen.
     const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
-    const QRect bounds =
-        ReadStoredGeometry(screenSize, minimumSize(), WholeTableWidth(ReadStoredGPSMode() ? 9 : 7));
+    const QRect bounds = ReadStoredGeometry(
+        screenSize, minimumSize(), [this] { return WholeTableWidth(ReadStoredGPSMode() ? 9 : 7); });
     resize(bounds.size());
     move(bounds.topLeft());
     normalFrame_ = bounds;
@@ -523,8 +523,18 @@ void TForm1::ApplyColumnWidths() {
                            bar->maximum() > bar->minimum());
     const int clientWidth =
         grid_->width() - 2 * grid_->frameWidth() - (barShown ? bar->sizeHint().width() : 0);
+    // The fixed widths depend only on the fonts: measured once per font, not on every resize.
+    static QString measuredFor;
+    static int numberWidth = 0, dateWidth = 0;
+    const QString fonts = grid_->font().key() + grid_->horizontalHeader()->font().key() +
+                          grid_->verticalHeader()->font().key();
+    if (fonts != measuredFor) {
+        measuredFor = fonts;
+        numberWidth = NumberColumnWidth();
+        dateWidth = DateColumnWidth();
+    }
     const std::vector<int> widths =
-        DistributeColumnWidths(columns, clientWidth, NumberColumnWidth(), DateColumnWidth());
+        DistributeColumnWidths(columns, clientWidth, numberWidth, dateWidth);
     for (int c = 0; c < columns; ++c)
         grid_->SetColWidth(c, widths[c]);
 }
