@@ -61,6 +61,9 @@ bool InstrumentModel::Receive(const uint8_t* data, size_t count, std::vector<Chu
         }
         std::vector<uint8_t> reply = Answer(request);
         plan = reply.empty() ? std::vector<Chunk>{} : Plan(std::move(reply), size);
+        if (code == 2)
+            for (Chunk& c : plan)
+                c.atUs += o_.countDelayUs;
         completed = true;
     }
     return completed;

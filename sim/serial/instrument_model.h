@@ -20,6 +20,7 @@ struct InstrumentOptions {
     int announce = -1;           // the record count announced; -1: the number of records
     bool realTiming = false;     // 115200 bit/s 8N2: 11 bits a byte on the line
     int64_t turnaroundUs = 1000; // idle time after the 5 ms quiet window, before a reply
+    int64_t countDelayUs = 0;    // added to the count reply's turnaround (busy counting)
     bool silent = false;         // answers nothing
     int silentAfter = -1;        // answers this many requests, then nothing
     std::string corrupt;         // "ident", "count" or "record:N": one flipped byte, once

@@ -2,8 +2,8 @@
 // then one line per request it sees. Link the slave path into a device folder as, say, ttyUSB0.
 //
 //   vyz_serial_sim --file archive.vyz [--id 150320] [--announce N] [--real-timing]
-//                  [--turnaround-us N] [--silent] [--silent-after N] [--corrupt
-//                  ident|count|record:N]
+//                  [--turnaround-us N] [--count-delay-us N] [--silent] [--silent-after N]
+//                  [--corrupt ident|count|record:N]
 //                  [--pieces PAUSE_MS[:SIZE]] [--end-after INDEX] [--next-indexes A,B,...]
 #include "instrument_model.h"
 
@@ -56,6 +56,8 @@ bool ParseOptions(int argc, char** argv, InstrumentOptions& o) {
             o.realTiming = true;
         else if (a == "--turnaround-us")
             o.turnaroundUs = std::stoll(value());
+        else if (a == "--count-delay-us")
+            o.countDelayUs = std::stoll(value());
         else if (a == "--silent")
             o.silent = true;
         else if (a == "--silent-after")

@@ -103,7 +103,9 @@ std::string FormatPicture(double value, const char* picture) {
 }
 
 float Porosity(float density, float refDensity) {
-    float p = (1.0f - density / refDensity) * 100.0f;
+    // The quotient in double precision, only the result in 32 bits: single precision at every
+    // step moves values that lie on a rounding boundary to the wrong tenth.
+    float p = static_cast<float>((1.0 - double(density) / double(refDensity)) * 100.0);
     if (std::isnan(p) || p < 0.0f) p = 0.0f;
     if (p > 100.0f) p = 100.0f;
     return p;

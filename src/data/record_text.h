@@ -22,7 +22,8 @@ extern const TextPair MonthNames[13];
 // that rounds to zero carries no minus sign. Values that are not finite read "NAN", "INF", "-INF".
 std::string FormatPicture(double value, const char* picture);
 
-// (1 - density / refDensity) * 100 in single precision, held to 0..100 (not a number: 0).
+// (1 - density / refDensity) * 100 computed in double precision and held as a 32-bit float,
+// limited to 0..100 (not a number: 0).
 float Porosity(float density, float refDensity);
 
 // A coordinate: "55°45'12,3\" N"; "-" for 0 and for degrees beyond 90 (latitude) or 180.

@@ -1,5 +1,7 @@
 #include "link/comm.h"
 
+#include <cerrno>
+
 #include <QCoreApplication>
 #include <QObject>
 
@@ -217,6 +219,7 @@ void TThreadComm::DestroyHandle() {
 void TThreadComm::Open() {
     std::lock_guard guard(lock_);
     if (open_) throw ECommError(kAlreadyOpen, -1);
+    lineLost_ = false;
     CreateHandle();
     if (!open_) return;
     try {
@@ -253,6 +256,8 @@ int TThreadComm::Write(const void* buffer, int count) {
     const int n = platform_->Write(handle_, static_cast<const uint8_t*>(buffer), count,
                                    writeTimeout_ + lineMs);
     if (eventThread_) eventThread_->NoteWrite();
+    // A hung-up terminal refuses every write with EIO (a vanished device: ENXIO, ENODEV).
+    if (n == -EIO || n == -ENXIO || n == -ENODEV) lineLost_ = true;
     return n > 0 ? n : 0;
 }
 

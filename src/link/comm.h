@@ -169,6 +169,9 @@ public:
     int LastOpenError() const { return openError_; }
     int Write(const void* buffer, int count);
     int Read(void* buffer, int count);
+    // True once a write has found the port gone (the device hung up: an adapter unplugged, the
+    // other side of a pseudo-terminal closed); such a handle never works again. Cleared by Open.
+    bool LineLost() const { return lineLost_; }
     int InQueCount();
     int OutQueCount();
     void PurgeIn();
@@ -246,6 +249,7 @@ private:
     TDataBits dataBits_ = da8;
     bool open_ = false;
     int openError_ = 0;
+    bool lineLost_ = false;
     std::shared_ptr<TCommEventThread> eventThread_;
     TCommEventChars eventChars_{this};
     TCommOptions options_ = 0;

@@ -30,6 +30,9 @@ int CommLine::OutQueCount() {
 void CommLine::PurgeIn() {
     comm_.PurgeIn();
 }
+bool CommLine::Lost() {
+    return comm_.LineLost();
+}
 
 int64_t RealTimeHost::NowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -78,7 +81,7 @@ uint16_t Le16(const uint8_t* p) {
 // a record reply is given up after 150 ms without a new byte.
 constexpr int64_t kIdentityWaitUs = 150694;
 constexpr int64_t kCountWaitUs = 150260;
-constexpr int64_t kCountReadUs = 1000000; // the port's read time-out, for a count reply begun
+constexpr int64_t kCountReadUs = 1000000; // the port's read time-out, after the first look
 constexpr int64_t kRecordSilenceUs = 150000;
 constexpr int64_t kSettleUs = 5000; // after the request has left, before the reply
 constexpr int64_t kDrainPauseUs = 6000;
@@ -110,7 +113,11 @@ public:
 
     bool SendCommand(const uint8_t* bytes, int length) {
         if (!DrainInput()) return false;
-        if (line_.Write(bytes, length) != length) host_.WriteFailed();
+        if (line_.Write(bytes, length) != length) {
+            // A port that has gone ends the exchange; asking again could only fail again.
+            if (line_.Lost()) return lost_ = true, false;
+            host_.WriteFailed();
+        }
         // The request leaves at line speed (a fraction of a millisecond); bounded all the same.
         const int64_t start = host_.NowUs();
         while (line_.OutQueCount() > 0 && host_.NowUs() - start < kTransmitBoundUs) {
@@ -164,8 +171,15 @@ public:
         return FrameChecksum(reply, static_cast<size_t>(size - 2), sum) == Le16(reply + size - 2);
     }
 
+    // How an exchange that did not finish ends: the port lost, or stopped by the operator.
+    ReadoutResult& Ended(ReadoutResult& result) const {
+        result.outcome = lost_ ? ReadoutOutcome::PortLost : ReadoutOutcome::Stopped;
+        return result;
+    }
+
     SerialLine& line_;
     ReadoutHost& host_;
+    bool lost_ = false;
 };
 
 } // namespace
@@ -178,17 +192,18 @@ ReadoutResult RunSerialReadout(SerialLine& line, ReadoutHost& host, SerialPayloa
 
     // Identification: six bytes, checksummed together with the request.
     for (;;) {
-        if (!x.SendCommand(cmdIdentity, 2)) return result;
-        if (!x.WaitForBytes(IdentityReplySize, kIdentityWaitUs)) return result;
+        if (!x.SendCommand(cmdIdentity, 2)) return x.Ended(result);
+        if (!x.WaitForBytes(IdentityReplySize, kIdentityWaitUs)) return x.Ended(result);
         if (x.TakeReply(reply, IdentityReplySize, FrameChecksum(cmdIdentity, 2))) break;
     }
     host.Identified(reply);
 
-    // Record count. A reply that has begun gets the port's read time-out to complete.
+    // Record count: after the first look the reply gets the port's read time-out to arrive,
+    // whether or not it has begun, so a slow instrument is not sent overlapping requests.
     for (;;) {
-        if (!x.SendCommand(cmdArchiveState, 2)) return result;
-        if (!x.WaitForBytes(CountReplySize, kCountWaitUs)) return result;
-        if (line.InQueCount() > 0 && !x.WaitForBytes(CountReplySize, kCountReadUs)) return result;
+        if (!x.SendCommand(cmdArchiveState, 2)) return x.Ended(result);
+        if (!x.WaitForBytes(CountReplySize, kCountWaitUs)) return x.Ended(result);
+        if (!x.WaitForBytes(CountReplySize, kCountReadUs)) return x.Ended(result);
         if (x.TakeReply(reply, CountReplySize, FrameChecksum(cmdArchiveState, 2))) break;
     }
     result.announced = Le16(reply);
@@ -204,14 +219,14 @@ ReadoutResult RunSerialReadout(SerialLine& line, ReadoutHost& host, SerialPayloa
     while (result.stored < toRead) {
         host.RecordProgress(result.stored);
         const auto request = RecordRequest(next);
-        if (!x.SendCommand(request.data(), RecordRequestSize)) return result;
+        if (!x.SendCommand(request.data(), RecordRequestSize)) return x.Ended(result);
         int64_t start = host.NowUs();
         int lastSeen = 0;
         bool silent = false;
         for (;;) {
             const int waiting = line.InQueCount();
             if (waiting >= RecordReplySize) break;
-            if (host.StopRequested()) return result;
+            if (host.StopRequested()) return x.Ended(result);
             host.Idle(kRecordSilenceUs);
             if (waiting == lastSeen && host.NowUs() - start > kRecordSilenceUs) {
                 silent = true; // 150 ms without a new byte: ask again

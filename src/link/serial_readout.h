@@ -42,6 +42,8 @@ public:
     virtual int InQueCount() = 0;
     virtual int OutQueCount() = 0;
     virtual void PurgeIn() = 0;
+    // True when the port has gone for good (a write found the device hung up).
+    virtual bool Lost() { return false; }
 };
 
 // The component as a SerialLine.
@@ -54,6 +56,7 @@ public:
     int InQueCount() override;
     int OutQueCount() override;
     void PurgeIn() override;
+    bool Lost() override;
 
 private:
     TThreadComm& comm_;
@@ -73,7 +76,7 @@ public:
     virtual void CountKnown(int announced, int toRead) = 0; // before the first record
     virtual void RecordProgress(int stored) = 0;            // before each record request
     virtual void RecordStored(int stored) = 0;              // after each record
-    virtual void WriteFailed() = 0;                         // a request was not written whole
+    virtual void WriteFailed() = 0; // a request was not written whole (the port still there)
 };
 
 // A host on the real clock; Pump is what a window adds.
@@ -84,7 +87,8 @@ public:
     virtual void Pump() {}
 };
 
-enum class ReadoutOutcome { Done, NoRecords, Stopped };
+// PortLost: the port went away during the exchange (nothing is reported through WriteFailed).
+enum class ReadoutOutcome { Done, NoRecords, Stopped, PortLost };
 
 struct ReadoutResult {
     ReadoutOutcome outcome = ReadoutOutcome::Stopped;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "data/archive_record.h"
+#include "platform/staged_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -63,39 +64,5 @@ std::vector<uint8_t> SerializeArchive(const ArchiveRecord* records, int count, b
 // The name a save uses: `name` unchanged when the extension of its last path component (from its
 // last dot) is ".vyz" in any letter case, otherwise `name` + ".Vyz" ("data.txt" -> "data.txt.Vyz").
 std::string WithVyzExtension(const std::string& name);
-
-// Writes a file through a staging file beside it, so that a file of that name is replaced only
-// once every byte of the new content is on disk. After any failure, or when the writer is
-// discarded, an existing file stays exactly as it was and no staging file is left behind.
-class StagedFile {
-public:
-    explicit StagedFile(std::string target);
-    ~StagedFile();
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
-
-    // Creates the staging file in the target's folder (a symbolic link is followed to the file it
-    // names). Fails when the folder cannot take a new file or the target exists and is not a
-    // writable regular file.
-    bool Create();
-    // Appends `data` whole. A failure leaves the length written so far unchanged, so the same
-    // piece can be written again. Creates the staging file first if there is none.
-    bool Write(std::span<const uint8_t> data);
-    // Puts the content on disk and replaces the target with it; an existing target's permission
-    // bits are kept. On failure the target is unchanged and the staging file is gone.
-    bool Commit();
-    // Removes the staging file; the target is unchanged.
-    void Discard();
-
-    int Error() const { return error_; }                  // errno of the last failure
-    const std::string& Target() const { return target_; } // the file that will be replaced
-
-private:
-    std::string target_;  // after Create: the file the name resolves to
-    std::string staging_; // empty when there is no staging file
-    int fd_ = -1;
-    uint64_t length_ = 0;
-    int error_ = 0;
-};
 
 } // namespace vyz

@@ -1,14 +1,11 @@
 #include "platform/ini_file.h"
 
 #include "platform/paths.h"
+#include "platform/staged_file.h"
 
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -39,19 +36,29 @@ std::string cutChars(std::string_view s, int chars) {
     int n = 0;
     while (i < s.size() && n < chars) {
         ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
+            ++i;
         ++n;
     }
     return std::string(s.substr(0, i));
 }
 
-bool readWhole(const std::string& file, std::string& out) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    out = ss.str();
-    return true;
+// Reads the whole file into `out`. Returns 0, or the errno of the failure (ENOENT: no such file).
+int readWhole(const std::string& file, std::string& out) {
+    out.clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    char buf[4096];
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = errno;
+        if (n <= 0) break;
+        out.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return error;
 }
 
 struct Line {
@@ -93,11 +100,11 @@ std::optional<std::string_view> keyName(std::string_view line) {
 } // namespace
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::optional<std::string>& defaultValue,
-                                    int bufferSize, const std::string& file) {
+                                    const std::optional<std::string>& defaultValue, int bufferSize,
+                                    const std::string& file) {
     std::string content;
     std::optional<std::string> found;
-    if (readWhole(file, content)) {
+    if (readWhole(file, content) == 0) {
         bool inSection = false;
         for (const Line& line : splitLines(content)) {
             if (auto name = sectionName(line.text)) {
@@ -108,7 +115,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
             if (!inSection) continue;
             if (auto k = keyName(line.text); k && equalNoCase(*k, key)) {
                 std::string_view v = trim(line.text.substr(line.text.find('=') + 1));
-                if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+                if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') &&
+                    v.back() == v.front())
                     v = v.substr(1, v.size() - 2);
                 found = std::string(v);
                 break;
@@ -121,8 +129,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file) {
+    // A file that exists but cannot be read is left alone: rewriting it from nothing would lose
+    // every other setting.
     std::string content;
-    readWhole(file, content);
+    if (const int error = readWhole(file, content); error != 0 && error != ENOENT) return false;
     const std::string eol = content.find("\r\n") != std::string::npos ? "\r\n" : "\n";
     const std::string entry = key + "=" + value + eol;
 
@@ -158,29 +168,12 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         updated += "[" + section + "]" + eol + entry;
     }
 
-    const auto slash = file.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : file.substr(0, slash);
-    std::string tmpl = dir + "/.Vyz.ini.XXXXXX";
-    std::vector<char> tmpName(tmpl.begin(), tmpl.end());
-    tmpName.push_back('\0');
-    const int fd = mkstemp(tmpName.data());
-    if (fd < 0) return false;
-    struct stat st {};
-    fchmod(fd, ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-    size_t written = 0;
-    while (written < updated.size()) {
-        const ssize_t n = ::write(fd, updated.data() + written, updated.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<size_t>(n);
-    }
-    const bool ok = written == updated.size() && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || std::rename(tmpName.data(), file.c_str()) != 0) {
-        ::unlink(tmpName.data());
-        return false;
-    }
-    return true;
+    // A key that already holds the value leaves the file as it is: nothing changes, and a start
+    // does not wait for the disk once for every setting it confirms.
+    if (updated == content && !content.empty()) return true;
+    StagedFile staged(file);
+    return staged.Write({reinterpret_cast<const uint8_t*>(updated.data()), updated.size()}) &&
+           staged.Commit();
 }
 
 std::string IniRead(const std::string& section, const std::string& key,

@@ -13,13 +13,14 @@ namespace vyz {
 // absent yields `defaultValue` (empty when none is given). The result is cut to bufferSize - 1
 // characters, as a read into a buffer of that size would be.
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::optional<std::string>& defaultValue,
-                                    int bufferSize, const std::string& file);
+                                    const std::optional<std::string>& defaultValue, int bufferSize,
+                                    const std::string& file);
 
 // Sets section/key to value in `file`, creating the section, the key or the file as needed. The
-// file is replaced atomically (a temporary file in the same folder, then a rename), so a failed
-// write never leaves a half-written settings file. Returns false when the file cannot be written;
-// callers ignore that, as the program always has.
+// file is replaced atomically through StagedFile, so a failed write never leaves a half-written
+// settings file; a symbolic link is written through (the file it names is replaced). A file that
+// exists but cannot be read, or is read-only, stays as it is. Returns false when the file cannot
+// be written; callers ignore that, as the program always has.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file);
 

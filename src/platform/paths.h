@@ -1,7 +1,7 @@
-// Where the program keeps its files. A portable install (the program's folder is writable) keeps
-// everything beside the program, as the instrument's Windows program always did; an installed
-// program keeps its settings under $XDG_CONFIG_HOME/vyz and its log and picture under
-// $XDG_DATA_HOME/vyz.
+// Where the program keeps its files. A portable copy (outside the system's install prefixes /usr,
+// /usr/local and /opt, in a writable folder) keeps everything beside the program, as the
+// instrument's Windows program always did; an installed program, whoever runs it (root too),
+// keeps its settings under $XDG_CONFIG_HOME/vyz and its log and picture under $XDG_DATA_HOME/vyz.
 #pragma once
 
 #include <string>
@@ -14,7 +14,8 @@ void InitProgramPaths(const std::string& programFolder);
 
 // The program's folder, without a trailing slash.
 const std::string& ProgramDir();
-// The folder for files the program writes (the log, Screenshot.bmp): ProgramDir() when writable.
+// The folder for files the program writes (the log, Screenshot.bmp): ProgramDir() for a portable
+// copy.
 const std::string& WritableDataDir();
 const std::string& IniFileName();
 const std::string& LogFileName();

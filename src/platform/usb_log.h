@@ -3,6 +3,7 @@
 // start and each new day. Callable from any thread; a line that cannot be written is dropped.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace vyz {
@@ -11,7 +12,8 @@ namespace vyz {
 void StartLogUSB();
 // Appends "hh:mm:ss message" when logging is on.
 void AddLogUSB(const std::string& message);
-// For tests: forget the remembered day and the enabled flag, as at process start.
-void ResetLogUSBForTest();
+// For tests: forget the remembered day and the enabled flag, as at process start, and take the
+// time from `clock` (nullptr: the system clock).
+void ResetLogUSBForTest(time_t (*clock)() = nullptr);
 
 } // namespace vyz

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,9 +19,11 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstring>
 
 #include <algorithm>
 
@@ -112,6 +115,78 @@ QString formatName(ExportFormat format) {
 
 constexpr int ZoomPercents[] = {25, 50, 75, 100, 150, 200, 300};
 
+// The tool bar's pictures where the desktop's icon theme has none: a few strokes on a page or a
+// magnifier, in the window text colour.
+QIcon drawnIcon(const QString& kind, const QPalette& palette) {
+    QPixmap pixmap(48, 48);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(palette.color(QPalette::WindowText), 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    const bool magnifier =
+        kind.startsWith(QLatin1String("zoom")) || kind.startsWith(QLatin1String("find"));
+    if (magnifier) {
+        p.drawEllipse(QRectF(6, 6, 26, 26));
+        p.drawLine(QPointF(29, 29), QPointF(42, 42));
+        if (kind != QLatin1String("find")) p.drawLine(QPointF(12, 19), QPointF(26, 19));
+        if (kind == QLatin1String("zoom-in")) p.drawLine(QPointF(19, 12), QPointF(19, 26));
+        if (kind == QLatin1String("find-next")) {
+            p.drawLine(QPointF(20, 13), QPointF(26, 19));
+            p.drawLine(QPointF(20, 25), QPointF(26, 19));
+        }
+    } else if (kind == QLatin1String("print")) {
+        p.drawRect(QRectF(14, 5, 20, 12));  // paper going in
+        p.drawRect(QRectF(5, 17, 38, 17));  // the printer
+        p.drawRect(QRectF(14, 28, 20, 15)); // the printed page
+    } else { // a page: export (with an arrow out of it) or page setup (with its margins)
+        p.drawRect(QRectF(8, 4, 26, 40));
+        if (kind == QLatin1String("export")) {
+            p.drawLine(QPointF(20, 24), QPointF(44, 24));
+            p.drawLine(QPointF(36, 16), QPointF(44, 24));
+            p.drawLine(QPointF(36, 32), QPointF(44, 24));
+        } else {
+            p.setPen(QPen(palette.color(QPalette::WindowText), 2, Qt::DashLine));
+            p.drawRect(QRectF(14, 10, 14, 28));
+        }
+    }
+    return QIcon(pixmap);
+}
+
+// The icon of a tool bar command: the icon theme's, else the style's standard one, else drawn.
+QIcon commandIcon(const char* key, const QStyle* style, const QPalette& palette) {
+    struct Entry {
+        const char* key;
+        const char* theme;
+        QStyle::StandardPixmap standard; // SP_CustomBase: none, drawn instead
+        const char* drawn;
+    };
+    static const Entry entries[] = {
+        {"Print", "document-print", QStyle::SP_CustomBase, "print"},
+        {"Open", "document-open", QStyle::SP_DialogOpenButton, ""},
+        {"Save", "document-save", QStyle::SP_DialogSaveButton, ""},
+        {"Export", "document-export", QStyle::SP_CustomBase, "export"},
+        {"ZoomOut", "zoom-out", QStyle::SP_CustomBase, "zoom-out"},
+        {"ZoomIn", "zoom-in", QStyle::SP_CustomBase, "zoom-in"},
+        {"Find", "edit-find", QStyle::SP_CustomBase, "find"},
+        {"FindNext", "go-down-search", QStyle::SP_CustomBase, "find-next"},
+        {"PageSetup", "document-page-setup", QStyle::SP_CustomBase, "page-setup"},
+        {"FirstPage", "go-first", QStyle::SP_MediaSkipBackward, ""},
+        {"PriorPage", "go-previous", QStyle::SP_ArrowLeft, ""},
+        {"NextPage", "go-next", QStyle::SP_ArrowRight, ""},
+        {"LastPage", "go-last", QStyle::SP_MediaSkipForward, ""},
+        {"Close", "window-close", QStyle::SP_DialogCloseButton, ""},
+    };
+    for (const Entry& e : entries) {
+        if (std::strcmp(e.key, key) != 0) continue;
+        const QIcon themed = QIcon::fromTheme(QLatin1String(e.theme));
+        if (!themed.isNull()) return themed;
+        if (e.standard != QStyle::SP_CustomBase) return style->standardIcon(e.standard);
+        return drawnIcon(QLatin1String(e.drawn), palette);
+    }
+    return {};
+}
+
 } // namespace
 
 PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
@@ -124,10 +199,12 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     const QSize room = screen ? screen->availableGeometry().size() : QSize(1280, 1024);
     resize(std::min(room.width() * 9 / 10, 1300), std::min(room.height() * 9 / 10, 1000));
 
+    // Icons with the command names as tool tips, so that every command fits in the tool bar in
+    // either language.
     auto* toolbar = new QToolBar(this);
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     auto add = [&](const char* key, const QKeySequence& keys, auto slot) {
-        QAction* a = toolbar->addAction(Tr(key));
+        QAction* a = toolbar->addAction(commandIcon(key, style(), palette()), Tr(key));
         a->setObjectName(QString::fromLatin1(key));
         if (!keys.isEmpty()) a->setShortcut(keys);
         connect(a, &QAction::triggered, this, slot);
@@ -138,6 +215,9 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     add("Save", QKeySequence::Save, [this] { SaveReport(); });
     auto* exportButton = new QToolButton(toolbar);
     exportButton->setText(Tr("Export"));
+    exportButton->setToolTip(Tr("Export"));
+    exportButton->setIcon(commandIcon("Export", style(), palette()));
+    exportButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
     exportButton->setObjectName(QStringLiteral("Export"));
     exportButton->setPopupMode(QToolButton::InstantPopup);
     auto* exportMenu = new QMenu(exportButton);
@@ -150,6 +230,9 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     toolbar->addSeparator();
     add("ZoomOut", QKeySequence::ZoomOut, [this] { SetZoom(zoom_ / 1.25); });
     zoomBox_ = new QComboBox(toolbar);
+    // As wide as a percentage; the list shows the longer fit names whole.
+    zoomBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    zoomBox_->setMinimumContentsLength(6);
     for (int z : ZoomPercents)
         zoomBox_->addItem(QStringLiteral("%1 %").arg(z), z);
     zoomBox_->addItem(Tr("PageWidth"), -1);
@@ -167,7 +250,7 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     toolbar->addSeparator();
     findEdit_ = new QLineEdit(toolbar);
     findEdit_->setPlaceholderText(Tr("FindText"));
-    findEdit_->setMaximumWidth(160);
+    findEdit_->setMaximumWidth(110);
     toolbar->addWidget(findEdit_);
     auto find = [this] {
         if (!findEdit_->text().isEmpty() && !FindNext(findEdit_->text()))

@@ -28,12 +28,18 @@ TfrmLanguage::TfrmLanguage(QWidget* parent)
     outer->addWidget(group);
     const QSize size = QSize(116, 105).expandedTo(sizeHint());
     setFixedSize(size);
-    // A click chooses; arrow keys only move the focus, so nothing is chosen by accident.
-    radio1_->setAutoExclusive(false);
-    radio2_->setAutoExclusive(false);
-    connect(radio1_, &QRadioButton::clicked, this, &TfrmLanguage::RadioButton1Click);
-    connect(radio2_, &QRadioButton::clicked, this, &TfrmLanguage::RadioButton2Click);
+    // Checking a button chooses: a click, Space, or the accessibility toggle action (which
+    // checks without clicking). As neither starts checked, the arrow keys only move the focus.
+    connect(radio1_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) RadioButton1Click();
+    });
+    connect(radio2_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) RadioButton2Click();
+    });
 }
+
+// Esc and the window's close command leave the chooser open: the program needs a language.
+void TfrmLanguage::reject() {}
 
 void TfrmLanguage::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

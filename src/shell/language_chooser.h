@@ -17,6 +17,7 @@ public:
     void FormActivate();
     void RadioButton1Click();
     void RadioButton2Click();
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -10,9 +10,11 @@
 #include "platform/paths.h"
 #include "platform/usb_log.h"
 #include "report/report_language.h"
+#include "shell/clipboard_handover.h"
 #include "shell/image_list.h"
 #include "shell/language_chooser.h"
 #include "shell/startup_settings.h"
+#include "shell/status_button.h"
 #include "shell/status_window.h"
 
 #include <QApplication>
@@ -31,6 +33,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QToolButton>
 #include <QUrl>
 #include <cstdio>
@@ -55,6 +59,8 @@ QString tr8(const char* utf8) {
 // status bar, below the menu).
 constexpr int GridTop = 42;
 constexpr int StatusBarHeightMin = 19;
+// How long closing waits for the clipboard manager to take the clipboard.
+constexpr int ClipboardHandOverMs = 1000;
 
 } // namespace
 
@@ -256,7 +262,7 @@ void TForm1::createStatusBar() {
         panel = new QFrame(bar);
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     }
-    sbStatus_ = new QPushButton(bar);
+    sbStatus_ = new StatusButton(bar);
     sbStatus_->setFlat(true);
     sbStatus_->setObjectName("sbStatus");
     sbStatus_->setFocusPolicy(Qt::NoFocus);
@@ -327,7 +333,8 @@ void TForm1::FormCreate() {
     // 9: geometry, limited to the screen.
     const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
-    const QRect bounds = ReadStoredGeometry(screenSize, minimumSize());
+    const QRect bounds = ReadStoredGeometry(
+        screenSize, minimumSize(), [this] { return WholeTableWidth(ReadStoredGPSMode() ? 9 : 7); });
     resize(bounds.size());
     move(bounds.topLeft());
     normalFrame_ = bounds;
@@ -372,14 +379,14 @@ void TForm1::FormCreate() {
 
 void TForm1::SetStatusBarGeneral(const QString& message) {
     const QTime now = QTime::currentTime();
-    sbStatus_->setText(message);
+    sbStatus_->SetMessage(message);
     QCoreApplication::processEvents();
     if (frmStatus_) frmStatus_->AppendLine(HistoryLine(now, message));
     QCoreApplication::processEvents();
 }
 
 void TForm1::SetStatusBarPlain(const QString& message) {
-    sbStatus_->setText(message);
+    sbStatus_->SetMessage(message);
     progressBar_->hide();
 }
 
@@ -502,22 +509,28 @@ void TForm1::SetGPSMode(bool on) {
     IniWrite("Config", "GPSMode", on ? "Y" : "N");
 }
 
+namespace {
+
+// The table's column titles: a row of the text table and the units line below it.
+struct Title {
+    int textRow;
+    TextPair units;
+};
+const Title titles[9] = {
+    {31, {"", ""}},
+    {34, {"", ""}},
+    {35, {"кг/м^3", "kg/m^3"}},
+    {39, {"%", "%"}},
+    {36, {"", ""}},
+    {37, {"°C", "°C"}},
+    {44, {"мм", "mm"}},
+    {46, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
+    {47, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
+};
+
+} // namespace
+
 void TForm1::TitleFill() {
-    struct Title {
-        int textRow;
-        TextPair units;
-    };
-    static const Title titles[9] = {
-        {31, {"", ""}},
-        {34, {"", ""}},
-        {35, {"кг/м^3", "kg/m^3"}},
-        {39, {"%", "%"}},
-        {36, {"", ""}},
-        {37, {"°C", "°C"}},
-        {44, {"мм", "mm"}},
-        {46, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
-        {47, {"(GLONASS/GPS)", "(GLONASS/GPS)"}},
-    };
     GridModel* model = grid_->Model();
     const int columns = model->ColCount() < 8 ? 7 : 9;
     for (int c = 0; c < columns; ++c) {
@@ -534,9 +547,96 @@ void TForm1::ApplyColumnWidths() {
                            bar->maximum() > bar->minimum());
     const int clientWidth =
         grid_->width() - 2 * grid_->frameWidth() - (barShown ? bar->sizeHint().width() : 0);
-    const std::vector<int> widths = DistributeColumnWidths(columns, clientWidth);
+    // The fixed widths depend only on the fonts: measured once per font, not on every resize.
+    static QString measuredFor;
+    static int numberWidth = 0, dateWidth = 0;
+    const QString fonts = grid_->font().key() + grid_->horizontalHeader()->font().key() +
+                          grid_->verticalHeader()->font().key();
+    if (fonts != measuredFor) {
+        measuredFor = fonts;
+        numberWidth = NumberColumnWidth();
+        dateWidth = DateColumnWidth();
+    }
+    const std::vector<int> widths =
+        DistributeColumnWidths(columns, clientWidth, numberWidth, dateWidth);
     for (int c = 0; c < columns; ++c)
         grid_->SetColWidth(c, widths[c]);
+}
+
+namespace {
+
+// The width a header section needs for `text` (lines separated by "\n"), as the header's style
+// measures it, in bold as a highlighted section draws it.
+int headerNeed(const QHeaderView* header, const QString& text) {
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = text;
+    QFont bold = header->font();
+    bold.setBold(true);
+    option.fontMetrics = QFontMetrics(bold);
+    return header->style()
+        ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+        .width();
+}
+
+// `sample` with every digit replaced by the font's widest one.
+QString widestDigits(const QString& sample, const QFontMetrics& metrics) {
+    QChar widest = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d)
+        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest)) widest = d;
+    QString out = sample;
+    for (QChar& c : out)
+        if (c.isDigit()) c = widest;
+    return out;
+}
+
+} // namespace
+
+// The number column: the largest record number in its header cells, and the corner's title with
+// the largest record count below it, in either language.
+int TForm1::NumberColumnWidth() const {
+    const QHeaderView* rows = grid_->verticalHeader();
+    int need = headerNeed(
+        rows, widestDigits(QString::fromLatin1(NumberColumnSample), rows->fontMetrics()));
+    const QString count = widestDigits(QStringLiteral("(%1)").arg(ArchiveCapacity),
+                                       grid_->horizontalHeader()->fontMetrics());
+    for (int lang = 0; lang < 2; ++lang)
+        need = std::max(need, headerNeed(grid_->horizontalHeader(),
+                                         tr8(LangTexts[31].in(lang)) + QLatin1Char('\n') + count));
+    return need;
+}
+
+// The date column: the widest date text a record can give, with the margins a cell draws around
+// its text and the grid line, and the column's title, in either language.
+int TForm1::DateColumnWidth() const {
+    const QFontMetrics metrics = grid_->fontMetrics();
+    const int margin =
+        2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid_) + 1) +
+        (grid_->showGrid() ? 1 : 0);
+    int need = 0;
+    for (const std::string& sample : DateColumnSamples())
+        need = std::max(
+            need, metrics.horizontalAdvance(widestDigits(QString::fromStdString(sample), metrics)) +
+                      margin);
+    for (int lang = 0; lang < 2; ++lang)
+        need = std::max(need, headerNeed(grid_->horizontalHeader(), tr8(LangTexts[34].in(lang))));
+    return need;
+}
+
+// The window width at which a table of `columns` columns shows every title whole: the fixed
+// columns, and the others sharing alike, each as wide as the widest of their titles.
+int TForm1::WholeTableWidth(int columns) const {
+    int share = 50;
+    for (int c = 2; c < columns; ++c)
+        for (int lang = 0; lang < 2; ++lang) {
+            const QString units = tr8(titles[c].units.in(lang));
+            const QString title = tr8(LangTexts[titles[c].textRow].in(lang)) +
+                                  (units.isEmpty() ? QString() : QLatin1Char('\n') + units);
+            share = std::max(share, headerNeed(grid_->horizontalHeader(), title));
+        }
+    const int client = NumberColumnWidth() + DateColumnWidth() + (columns - 2) * share + columns +
+                       1 + grid_->verticalScrollBar()->sizeHint().width();
+    return client + 2 * grid_->frameWidth() + 14;
 }
 
 void TForm1::FormResize() {
@@ -641,8 +741,11 @@ void TForm1::AExitExecute() {
     if (frmStatus_) IniWrite("frmStatus", "Height", std::to_string(frmStatus_->height())); // 6
     ClosePort();                                                                           // 7
     WaitUsbWorkerEnd();                                                                    // 8
-    // 9: end here, without returning to the event loop or running the destructors of windows
-    // and threads that may still be busy.
+    // 9: what the program put on the clipboard goes to the desktop's clipboard manager, with a
+    // short bound (Qt's own hand-over in its teardown waits 5 s on a manager that never answers);
+    // then the process ends here, without returning to an event loop (a read-out may be under
+    // way below this call) or running the destructors of windows and threads that may be busy.
+    HandClipboardToManager(ClipboardHandOverMs);
     std::fflush(nullptr);
     std::_Exit(0);
 }

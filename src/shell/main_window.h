@@ -41,6 +41,7 @@ struct ArchiveSource {
     enum Kind { Other, Usb, Serial, File } kind = Other;
     QString where; // the port's device name or the file's path
 };
+class StatusButton;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -50,6 +51,9 @@ public:
 
     // The start-up sequence: settings, language, geometry, layout, ports, USB worker, events.
     void FormCreate();
+    int NumberColumnWidth() const; // what the fixed columns' widest texts need in the font
+    int DateColumnWidth() const;
+    int WholeTableWidth(int columns) const; // a first start's window width
 
     // --- status line (status bar, message history) ---
     // Shows `message` in the status line and appends a time-stamped line to the history.
@@ -212,7 +216,7 @@ private:
     QWidget* panelExit_ = nullptr;  // Panel7 (exit)
     QFrame* bevel1_ = nullptr;
     std::array<QFrame*, 4> statusPanels_{};
-    QPushButton* sbStatus_ = nullptr;
+    StatusButton* sbStatus_ = nullptr;
     QLabel* panel1_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     LinkIndicator* shapeLink_ = nullptr;

@@ -14,6 +14,23 @@ namespace vyz {
 namespace {
 
 const TextPair Copied{"Данные скопированы в буфер обмена", "Data copied to the clipboard"};
+const TextPair NothingToCopy{"Нет данных для копирования: в таблице нет записей",
+                             "There is nothing to copy: the table holds no records"};
+
+// True when a cell of rows top..bottom other than the record number holds text.
+bool holdsData(const StringGrid* grid, int top, int bottom) {
+    for (int row = top; row <= bottom; ++row)
+        for (int col = 1; col < grid->ColCount(); ++col)
+            if (!grid->Model()->Cell(col, row).isEmpty()) return true;
+    return false;
+}
+
+// With no record in what would be copied, the clipboard is left alone and the operator told.
+bool nothingToCopy(TForm1& form, const StringGrid* grid, int top, int bottom) {
+    if (holdsData(grid, top, bottom)) return false;
+    form.SetStatusBarGeneral(QString::fromUtf8(NothingToCopy()));
+    return true;
+}
 
 void toClipboard(TForm1& form, const QString& text) {
     auto* data = new QMimeData;
@@ -28,6 +45,7 @@ void toClipboard(TForm1& form, const QString& text) {
 
 void TForm1::ACopyAllExecute() {
     const StringGrid* grid = StringGrid1();
+    if (nothingToCopy(*this, grid, GridModel::FixedRows, grid->RowCount() - 1)) return;
     toClipboard(*this, WholeTableText(grid->RowCount(), grid->ColCount(),
                                       [grid](int col, int row) { return grid->CellAt(col, row); }));
 }
@@ -42,6 +60,7 @@ void TForm1::ACopyCtrlCExecute() {
         top = bottom =
             current.isValid() ? current.row() + GridModel::FixedRows : GridModel::FixedRows;
     }
+    if (nothingToCopy(*this, grid, top, bottom)) return;
     toClipboard(*this, SelectedRowsText(top, bottom, grid->ColCount(), [grid](int col, int row) {
         return grid->CellAt(col, row);
     }));

@@ -3,6 +3,7 @@
 #include "data/text_pair.h"
 #include "output/measurement_file.h"
 #include "platform/paths.h"
+#include "shell/dialog_folder.h"
 #include "shell/main_window.h"
 
 #include <QFile>
@@ -62,7 +63,8 @@ QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const Q
 void setUpDialog(QFileDialog& dialog, const TextPair& title) {
     dialog.setWindowTitle(text(title));
     dialog.setNameFilter(text(FileFilter));
-    dialog.setDirectory(QString::fromStdString(ProgramDir()));
+    dialog.setDirectory(FileDialogFolder());
+    QObject::connect(&dialog, &QFileDialog::fileSelected, &RememberFileDialogFolder);
 }
 
 // Told when a read-out replaced the archive while the command waited for the operator.
@@ -158,7 +160,7 @@ void TForm1::ASaveExecute() {
     setUpDialog(dialog, SaveTitle);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.selectFile(QString::fromStdString(ProgramDir()) + QStringLiteral("/Default.Vyz"));
+    dialog.selectFile(FileDialogFolder() + QStringLiteral("/Default.Vyz"));
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
         const QString name = QFile::decodeName(

@@ -42,6 +42,12 @@ const TextPair kWriteFailed{"Ошибка записи команды в COM-п�
                             "Failed to write commands COM-port"};
 const TextPair kStopped{"Чтение данных остановлено, таблица не изменена",
                         "Data read stopped, the table is unchanged"};
+const TextPair kPortLost{
+    "Связь с COM-портом (%1) потеряна: адаптер отключен. Чтение прервано, "
+    "таблица и архив не изменены. Подключите адаптер и выберите порт заново",
+    "The COM-port (%1) was lost: the adapter was disconnected. The read-out "
+    "ended, the table and the archive are unchanged. Reconnect the adapter and "
+    "choose the port again"};
 const TextPair kStopCommand{"Остановить чтение", "Stop reading"};
 const TextPair kTooMany{"Прибор содержит записей: %1. Программа вмещает не более %2, считаны "
                         "первые %2 записей, остальные не считаны",
@@ -195,6 +201,16 @@ void TForm1::AReadExecute() {
     case ReadoutOutcome::Stopped:
         SetStatusBarGeneral(StoppedText());
         break;
+    case ReadoutOutcome::PortLost: {
+        // The handle of a hung-up port never works again: close it, so the next read reports the
+        // port as not open until the operator chooses it again.
+        const QString text =
+            Text(kPortLost, QString::fromStdString(Comm1.DeviceName()).section('/', -1));
+        ClosePort();
+        SetStatusBarGeneral(text);
+        WarningBox(this, text);
+        break;
+    }
     case ReadoutOutcome::NoRecords:
         // The table and the archive both show the instrument's empty archive, so a later save
         // cannot write records the table no longer shows.
@@ -242,6 +258,8 @@ void TForm1::SetReadoutRunning(bool running, bool lockPorts) {
         statusBar()->addPermanentWidget(btnStopRead_);
     }
     stopRead_ = false;
+    // A file open or a USB read may have hidden the progress bar; every read-out shows it.
+    if (running) ProgressBar1()->show();
     AStopRead->setText(Text(kStopCommand));
     AStopRead->setVisible(running);
     btnStopRead_->setVisible(running);

@@ -27,9 +27,14 @@ long long CountStart() {
     return uses;
 }
 
-QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum) {
+QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum,
+                         const std::function<int()>& widthWhenMissing) {
     const int sw = screen.width(), sh = screen.height();
     int width = number("FormMain", "Width", "0", sw / 2);
+    // A key never written (first start) gives the width asked for; it reads as neither default.
+    if (widthWhenMissing && IniRead("FormMain", "Width", std::string("\x01")) == "\x01" &&
+        IniRead("FormMain", "Width", std::string("\x02")) == "\x02")
+        width = widthWhenMissing();
     width = std::min(std::max(width, minimum.width()), sw);
     int left = number("FormMain", "Left", "0", sw / 2);
     if (left < 0)

@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <functional>
 
 namespace vyz {
 
@@ -15,8 +16,11 @@ StoredLanguage ReadStoredLanguage();
 long long CountStart();
 
 // FormMain/Width, Left, Height, Top (in that order) with their repairs against `screen` and the
-// window's `minimum` size; the returned rectangle is the outer bounds of the window.
-QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum);
+// window's `minimum` size; the returned rectangle is the outer bounds of the window. A Width key
+// that was never written gives what `widthWhenMissing` returns (when given) before the limits
+// apply.
+QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum,
+                         const std::function<int()>& widthWhenMissing = {});
 // FormMain/Maximized: first character "1".
 bool ReadStoredMaximized();
 

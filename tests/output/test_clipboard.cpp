@@ -1,11 +1,13 @@
 // The copy commands: the texts they build, and the real X clipboard read back by another
 // program (xclip), as a spreadsheet or an editor would paste it.
+#include "data/archive_record.h"
 #include "data/text_pair.h"
 #include "output/clipboard_text.h"
 #include "platform/paths.h"
 #include "shell/main_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QProcess>
@@ -57,6 +59,8 @@ private slots:
     void copySelected_data();
     void copySelected();
     void copyWithoutSelectionTakesCurrentRow();
+    void copyWithNoRecordsSaysSo_data();
+    void copyWithNoRecordsSaysSo();
 
 private:
     void fillGrid(int cols, int dataRows);
@@ -189,6 +193,32 @@ void TestClipboard::copyWithoutSelectionTakesCurrentRow() {
     form_->ACopyCtrlCExecute();
     QCOMPARE(QString::fromUtf8(readClipboard("UTF8_STRING")),
              "r4c1\tr4c2\tr4c3\tr4c4\tr4c5\tr4c6\r\n");
+}
+
+// The table as start-up leaves it (titles and one numbered row without data): neither command
+// puts anything on the clipboard, and the operator is told there is nothing to copy.
+void TestClipboard::copyWithNoRecordsSaysSo_data() {
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<int>("lang");
+    QTest::newRow("whole table") << true << 1;
+    QTest::newRow("selected rows") << false << 1;
+    QTest::newRow("selected rows, Russian") << false << 0;
+}
+
+void TestClipboard::copyWithNoRecordsSaysSo() {
+    QFETCH(bool, whole);
+    QFETCH(int, lang);
+    LangIndex = int8_t(lang);
+    RecordCount = 0;
+    form_->ClearTable();
+    form_->FillDataTable(1);
+    form_->StringGrid1()->selectRow(0);
+    QGuiApplication::clipboard()->setText("kept");
+    QCOMPARE(QString::fromUtf8(readClipboard("UTF8_STRING")), "kept");
+    whole ? form_->ACopyAllExecute() : form_->ACopyCtrlCExecute();
+    QCOMPARE(status(), lang == 0 ? "Нет данных для копирования: в таблице нет записей"
+                                 : "There is nothing to copy: the table holds no records");
+    QCOMPARE(QString::fromUtf8(readClipboard("UTF8_STRING")), "kept");
 }
 
 QTEST_MAIN(TestClipboard)

@@ -4,6 +4,7 @@
 #include "data/archive_record.h"
 #include "data/text_pair.h"
 #include "output/measurement_file.h"
+#include "platform/ini_file.h"
 #include "platform/paths.h"
 #include "shell/main_window.h"
 #include "support/modal_script.h"
@@ -119,6 +120,7 @@ private slots:
     void createFailure();
     void writeFailure_data();
     void writeFailure();
+    void dialogsStartInFolderLastUsed();
 
 private:
     QString dir() const { return QString::fromStdString(ProgramDir()); }
@@ -135,6 +137,7 @@ void TestFileCommands::initTestCase() {
 
 void TestFileCommands::init() {
     LangIndex = 1;
+    IniWrite("Config", "FileFolder", dir().toStdString()); // the dialogs start in dir()
     std::memset(&StagingRecord, 0x77, sizeof StagingRecord);
 }
 
@@ -538,6 +541,44 @@ void TestFileCommands::writeFailure() {
         QCOMPARE(statusText(), text);
     }
     QCOMPARE(fileEntries(disk.Path()), "a.Vyz");
+}
+
+// The dialogs start in the folder last chosen in either of them, kept in the settings file; with
+// none (or one that is gone) in the documents folder, and without that in the home folder.
+void TestFileCommands::dialogsStartInFolderLastUsed() {
+    QTemporaryDir home, opened, saved;
+    const QString documents = home.filePath("Documents");
+    QVERIFY(QDir().mkdir(documents));
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")));
+    IniWrite("Config", "FileFolder", "");
+    const QString file = opened.filePath("measured.vyz");
+    QVERIFY(writeFile(file, recordBytes(2, 20).left(48)));
+
+    QStringList started; // the folder each dialog started in
+    auto run = [&](bool save, ModalScript::Step step) {
+        ModalScript script({step});
+        save ? form_->ASaveExecute() : form_->AOpenExecute();
+        QCOMPARE(script.seen.size(), 1);
+        started << script.seen[0].directory;
+        if (save) QCOMPARE(script.seen[0].text, script.seen[0].directory + "/Default.Vyz");
+    };
+    run(false, choose(file));                    // nothing stored: the documents folder
+    run(true, choose(saved.filePath("result"))); // where the file was opened
+    run(false, cancelDialog());                  // where it was saved
+    run(false, cancelDialog());                  // a cancelled dialog changes nothing
+    QVERIFY(QDir(saved.path()).removeRecursively());
+    run(false, cancelDialog()); // the stored folder is gone: documents again
+    QVERIFY(QDir(documents).removeRecursively());
+    run(false, cancelDialog()); // no documents folder: home
+    qputenv("HOME", oldHome);
+    oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
+
+    QCOMPARE(started, QStringList({documents, opened.path(), saved.path(), saved.path(), documents,
+                                   home.path()}));
+    QCOMPARE(QString::fromStdString(IniRead("Config", "FileFolder", std::nullopt, 4097)),
+             saved.path());
 }
 
 QTEST_MAIN(TestFileCommands)

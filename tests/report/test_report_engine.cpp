@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace vyz;
@@ -80,6 +82,8 @@ private slots:
     void timesNewRomanHasAMetricStandIn();
     void languageFiles();
     void previewWindow();
+    void previewToolBarShowsEveryCommand_data();
+    void previewToolBarShowsEveryCommand();
     void printCommand();
 };
 
@@ -383,6 +387,44 @@ void TestReportEngine::languageFiles() {
     auto* print = preview.findChild<QAction*>(QStringLiteral("Print"));
     QVERIFY(print);
     QCOMPARE(print->text(), u("Печать"));
+}
+
+void TestReportEngine::previewToolBarShowsEveryCommand_data() {
+    QTest::addColumn<QString>("language");
+    QTest::newRow("Russian") << u("Russian.frc");
+    QTest::newRow("English") << u("English.frc");
+}
+
+// At the size it opens with, every command of the tool bar is on it (none behind the overflow
+// arrow), each an icon with its name as the tool tip.
+void TestReportEngine::previewToolBarShowsEveryCommand() {
+    QFETCH(QString, language);
+    LoadLanguageFile(QStringLiteral(VYZ_SOURCE_DIR "/data/Language/") + language);
+    Prepared p(test::MakeRows(3, 0, false), false, 0);
+    PreviewWindow preview(*p.report);
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    auto* toolbar = preview.findChild<QToolBar*>();
+    QVERIFY(toolbar);
+    auto* more = toolbar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    QVERIFY(!more || !more->isVisible());
+    int commands = 0;
+    for (QAction* a : toolbar->actions()) {
+        if (a->isSeparator()) continue;
+        QWidget* w = toolbar->widgetForAction(a);
+        QVERIFY(w);
+        QVERIFY2(w->isVisible() && toolbar->rect().contains(w->geometry()),
+                 qPrintable(a->text() + w->objectName()));
+        auto* button = qobject_cast<QToolButton*>(w);
+        if (!button) continue; // the zoom, search and page fields
+        ++commands;
+        QVERIFY2(!button->icon().isNull(), qPrintable(button->text()));
+        QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        QVERIFY(!button->toolTip().isEmpty());
+        QCOMPARE(button->toolTip(), button->text());
+    }
+    QCOMPARE(commands, 14);
+    LoadLanguageFile(QStringLiteral(VYZ_SOURCE_DIR "/data/Language/English.frc"));
 }
 
 void TestReportEngine::previewWindow() {

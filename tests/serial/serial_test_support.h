@@ -78,6 +78,12 @@ public:
         process_.waitForFinished(2000);
     }
     const QString& slavePath() const { return slavePath_; }
+    // Ends the simulator: its end of the pseudo-terminal closes, and the program's end hangs up
+    // as a terminal does when its USB adapter is unplugged.
+    void stop() {
+        process_.kill();
+        process_.waitForFinished(2000);
+    }
     // The requests the simulator has seen so far, one line each ("ident", "record 5", ...).
     QStringList log() {
         process_.waitForReadyRead(50);

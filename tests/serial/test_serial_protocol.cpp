@@ -27,6 +27,8 @@ public:
     MemoryLine(VirtualClock& clock, InstrumentModel& model) : clock_(clock), model_(model) {}
     bool Enabled() override { return true; }
     int Write(const uint8_t* data, int count) override {
+        // A hung-up port, as the component reports it: nothing written, the line lost.
+        if (loseAfterFrames >= 0 && int(frames.size()) >= loseAfterFrames) return 0;
         if (failWrites_ > 0) {
             --failWrites_;
             return 0;
@@ -61,7 +63,10 @@ public:
         Deliver();
         received_.clear();
     }
+    bool Lost() override { return loseAfterFrames >= 0 && int(frames.size()) >= loseAfterFrames; }
     void failNextWrites(int n) { failWrites_ = n; }
+    // The port goes away after this many requests were written; negative: never.
+    int loseAfterFrames = -1;
     // A byte that arrives this long after every request, within the settling time (an echo or
     // noise on the line); negative: none.
     int64_t strayAtUs = -1;
@@ -184,6 +189,8 @@ private slots:
     void replyBegunWhileTheProgramWokeLateIsKept();
     void stopDuringRecordsKeepsWhatWasStaged();
     void failedWriteIsReportedAndTheRequestRepeated();
+    void lostPortEndsTheExchange_data();
+    void lostPortEndsTheExchange();
     void capacityLimitsTheRequests();
     void placementKeepsCoordinates();
     void identificationText();
@@ -268,6 +275,13 @@ void TestSerialProtocol::faults_data() {
     o.piecePauseUs = 120000;
     o.pieceSize = 3;
     QTest::newRow("slow pieces within 150 ms") << o << done << QList<int>{0, 1, 2} << all3;
+    // After its first look the program waits the port's read time-out for the count, whether
+    // or not a byte has come, instead of asking again over a reply that is on its way.
+    o = WithRecords(3);
+    o.countDelayUs = 600000;
+    QTest::newRow("count after 0,6 s") << o << done << QList<int>{0, 1, 2} << all3;
+    o.countDelayUs = 1100000;
+    QTest::newRow("count after 1,1 s") << o << done << QList<int>{0, 1, 2} << all3;
     o = WithRecords(3);
     o.announce = 0;
     QTest::newRow("count 0") << o << int(ReadoutOutcome::NoRecords) << QList<int>{}
@@ -347,6 +361,34 @@ void TestSerialProtocol::failedWriteIsReportedAndTheRequestRepeated() {
     QCOMPARE(int(run.result.outcome), int(ReadoutOutcome::Done));
     QCOMPARE(run.result.stored, 2);
     QCOMPARE(run.log, (QStringList{"ident", "count", "record 65535", "record 1"}));
+}
+
+// A port that goes away ends the exchange at the first request it refuses, in any step, without
+// a write-failure report and without asking again.
+void TestSerialProtocol::lostPortEndsTheExchange_data() {
+    QTest::addColumn<int>("framesBeforeLoss");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("at the identification") << 0 << 0;
+    QTest::newRow("at the count") << 1 << 0;
+    QTest::newRow("among the records") << 4 << 2;
+}
+
+void TestSerialProtocol::lostPortEndsTheExchange() {
+    QFETCH(int, framesBeforeLoss);
+    QFETCH(int, stored);
+    VirtualClock clock;
+    InstrumentModel model(WithRecords(5));
+    MemoryLine line(clock, model);
+    line.loseAfterFrames = framesBeforeLoss;
+    TestHost host(clock);
+    host.stopAtUs = 60000000;
+    SerialPayload staging[8];
+    const ReadoutResult result = RunSerialReadout(line, host, staging, 8);
+    QCOMPARE(int(result.outcome), int(ReadoutOutcome::PortLost));
+    QCOMPARE(result.stored, stored);
+    QCOMPARE(host.writeFailures, 0);
+    QCOMPARE(int(line.frames.size()), framesBeforeLoss);
+    QVERIFY(clock.now < 1000000); // ended at once, not when the operator stopped it
 }
 
 void TestSerialProtocol::capacityLimitsTheRequests() {

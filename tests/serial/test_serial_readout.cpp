@@ -85,6 +85,7 @@ private slots:
     void secondReadCommandDuringReadoutIsIgnored();
     void portErrorThenWorkingPort();
     void moreRecordsThanTheArchiveHolds();
+    void unpluggedAdapterEndsTheReadout();
 
 private:
     // Starts the simulator with `records` records and connects ttyUSB0 to it.
@@ -137,7 +138,10 @@ void TestSerialReadout::connectSim(int records, const QStringList& args) {
 void TestSerialReadout::readsRecordsIntoTheArchive() {
     connectSim(3, {});
     BoxAnswerer answerer;
+    form_->SetStatusBarPlain("hidden"); // as a file open or a USB read leaves the progress bar
+    QVERIFY(form_->ProgressBar1()->isHidden());
     form_->AReadExecute();
+    QVERIFY(!form_->ProgressBar1()->isHidden()); // every read-out shows it
     QVERIFY(answerer.texts().isEmpty());
     QCOMPARE(RecordCount.load(), 3);
     for (int i = 0; i < 3; ++i)
@@ -290,6 +294,31 @@ void TestSerialReadout::moreRecordsThanTheArchiveHolds() {
     QVERIFY(answerer.texts()[0].contains("2700"));
     QVERIFY(answerer.texts()[0].contains("2677"));
     QCOMPARE(form_->ProgressBar1()->value(), ArchiveCapacity);
+}
+
+// The other side of the terminal goes away in the middle of the records: one message, the table
+// and the archive as they were, the port closed; the next read says the port is not open.
+void TestSerialReadout::unpluggedAdapterEndsTheReadout() {
+    connectSim(5, {"--pieces", "100:4"}); // about 0,7 s a record
+    QTimer::singleShot(1000, [&] { sim_->stop(); });
+    BoxAnswerer answerer;
+    form_->AReadExecute();
+    const QString lost = QString::fromUtf8(
+        "Связь с COM-портом (ttyUSB0) потеряна: адаптер отключен. Чтение прервано, таблица и архив "
+        "не изменены. Подключите адаптер и выберите порт заново");
+    QCOMPARE(answerer.texts(), QStringList{lost});
+    QCOMPARE(answerer.icons()[0], QMessageBox::Warning);
+    QCOMPARE(StatusText(*form_), lost);
+    QVERIFY(ArchiveUntouched(2));
+    QVERIFY(!ReadBusy);
+    QVERIFY(!form_->Comm1.Enabled());
+    QVERIFY(form_->ARead->isEnabled());
+    QVERIFY(!form_->findChild<QToolButton*>("btnStopRead")->isVisible());
+
+    answerer.clear();
+    form_->AReadExecute();
+    QCOMPARE(answerer.texts().size(), 1);
+    QVERIFY(answerer.texts()[0].startsWith(QString::fromUtf8("Ошибка COM-порта")));
 }
 
 QTEST_MAIN(TestSerialReadout)

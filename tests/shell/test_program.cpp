@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <X11/Xlib.h>
@@ -96,17 +97,18 @@ public:
         QFile::setPermissions(program_, QFile::permissions(program_) | QFile::ExeOwner);
     }
     QString ini() const { return dir_.filePath("Vyz.ini"); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
     void writeIni(const QByteArray& content) {
         QFile f(ini());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
     }
-    void start(QProcess& process, const QString& platform = {}) {
+    void start(QProcess& process, const QString& platform = {}, const QStringList& args = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (!platform.isEmpty()) env.insert("QT_QPA_PLATFORM", platform);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(program_, {});
+        process.start(program_, args);
         QVERIFY(process.waitForStarted());
     }
     QString value(const char* section, const char* key) const {
@@ -132,6 +134,8 @@ private slots:
     void firstStartAsksForTheLanguage();
     void storedSettingsAreRepairedAndWrittenOnSigterm();
     void exitWhileMaximisedWritesNormalBounds();
+    void clipboardSurvivesExit_data();
+    void clipboardSurvivesExit();
 };
 
 void TestProgram::firstStartAsksForTheLanguage() {
@@ -143,7 +147,7 @@ void TestProgram::firstStartAsksForTheLanguage() {
     // The chooser comes before the main window.
     QCOMPARE(xdotool({"search", "--onlyvisible", "--name", "^VYZ\\. "}), QString());
     xdotool({"windowfocus", "--sync", QString::number(chooser)});
-    xdotool({"key", "--clearmodifiers", "Tab", "space"}); // "English"
+    xdotool({"key", "--clearmodifiers", "Down", "space"}); // "English", as in any radio group
     // A first start selects COM1. Where that port has no instrument (or does not exist), the port
     // question comes before the main window; the operator answers Ignore (Retry, Ignore, Abort).
     const unsigned long main = waitForMainWindowAnsweringPortQuestions();
@@ -157,7 +161,9 @@ void TestProgram::firstStartAsksForTheLanguage() {
     QCOMPARE(inst.value("FormMain", "Maximized"), QString("0"));
     QCOMPARE(inst.value("FormMain", "Left"), QString("0"));
     QCOMPARE(inst.value("FormMain", "Top"), QString("0"));
-    QCOMPARE(inst.value("FormMain", "Width"), QString("454"));
+    // Without a stored width the window opens wide enough for the whole table, within the screen.
+    const int width = inst.value("FormMain", "Width").toInt();
+    QVERIFY2(width > 700 && width <= 1280, qPrintable(QString::number(width)));
     QCOMPARE(inst.value("FormMain", "Height"), QString("307"));
     QCOMPARE(inst.value("frmStatus", "Height"), QString("400"));
 }
@@ -209,6 +215,87 @@ void TestProgram::exitWhileMaximisedWritesNormalBounds() {
     QCOMPARE(inst.value("FormMain", "Top"), QString("20"));
     QCOMPARE(inst.value("FormMain", "Width"), QString("600"));
     QCOMPARE(inst.value("FormMain", "Height"), QString("400"));
+}
+
+namespace {
+
+// The clipboard's text as another program reads it, or "" when nobody serves it.
+QString clipboardText() {
+    QProcess xclip;
+    xclip.start("xclip", {"-o", "-selection", "clipboard", "-t", "UTF8_STRING"});
+    if (!xclip.waitForFinished(5000)) {
+        xclip.kill();
+        xclip.waitForFinished();
+        return {};
+    }
+    return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+bool managerRunning() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    const bool owned =
+        XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD_MANAGER", False));
+    XCloseDisplay(display);
+    return owned;
+}
+
+} // namespace
+
+void TestProgram::clipboardSurvivesExit_data() {
+    QTest::addColumn<QString>("manager");
+    QTest::newRow("a manager that only takes the hand-over") << VYZ_CLIPBOARD_MANAGER_STUB;
+    QTest::newRow("xfce4-clipman, which copies at once and never answers") << "xfce4-clipman";
+}
+
+// Copy, close, paste: the text is still there once the program has ended, taken by the manager,
+// and the program does not wait Qt's five seconds on a manager that never answers.
+void TestProgram::clipboardSurvivesExit() {
+    QFETCH(QString, manager);
+    if (QStandardPaths::findExecutable(manager).isEmpty()) QSKIP("the manager is not installed");
+    QProcess managerProcess;
+    managerProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    managerProcess.start(manager, {});
+    QVERIFY(managerProcess.waitForStarted());
+    QVERIFY2(QTest::qWaitFor(managerRunning, 10000), "the manager did not take CLIPBOARD_MANAGER");
+
+    Installation inst;
+    inst.writeIni("[Config]\nLangId=Eng\nGPSMode=N\n");
+    QByteArray record(24, 0);
+    record[0] = 42; // record number
+    record[4] = 9;  // hour
+    record[5] = 3;  // day
+    record[6] = 5;  // month
+    record[7] = 20; // year
+    QFile file(inst.filePath("a.vyz"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(record);
+    file.close();
+    QProcess process;
+    inst.start(process, {}, {inst.filePath("a.vyz")});
+    const unsigned long main = waitForMainWindowAnsweringPortQuestions();
+    QVERIFY2(main, "the main window did not appear");
+    QTest::qWait(500); // the file is read once the window is up
+    xdotool({"windowfocus", "--sync", QString::number(main)});
+    xdotool({"key", "--clearmodifiers", "ctrl+c"}); // the table's copy of the current row
+    QString copied;
+    QVERIFY(QTest::qWaitFor([&] { return !(copied = clipboardText()).isEmpty(); }, 5000));
+    QVERIFY2(copied.contains(" 9:00:00 (May  3, 2020)"), qPrintable(copied));
+
+    QElapsedTimer closing;
+    closing.start();
+    requestClose(main);
+    expectCleanExit(process);
+    const qint64 closedAfter = closing.elapsed();
+    // The manager takes the clipboard once its owner is gone.
+    QString pasted;
+    const bool pastedInTime =
+        QTest::qWaitFor([&] { return (pasted = clipboardText()) == copied; }, 3000);
+    QVERIFY2(pastedInTime, qPrintable(pasted));
+    // Bounded by the program's own wait for the manager, well below Qt's five seconds.
+    QVERIFY2(closedAfter < 4000, qPrintable(QString::number(closedAfter)));
+    managerProcess.kill();
+    managerProcess.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

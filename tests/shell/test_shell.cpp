@@ -1,6 +1,7 @@
 // The main window in process (offscreen): settings read at start-up, language switching and the
 // chooser, help, shortcuts, the status line and its history window, the table fill and layout.
 #include "data/archive_record.h"
+#include "data/table_layout.h"
 #include "data/text_pair.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
@@ -9,6 +10,8 @@
 #include "shell/startup_settings.h"
 #include "shell/status_window.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -109,6 +112,7 @@ private slots:
     void historyPlacement_data();
     void historyPlacement();
     void statusClickTogglesHistory();
+    void statusTextIsLiteral();
 
     void fillTable();
     void fullArchiveFitsAndKeepsOrder();
@@ -117,6 +121,8 @@ private slots:
     void toolBarAndStatusBarLayout_data();
     void toolBarAndStatusBarLayout();
     void archiveBusyNests();
+    void columnsFitTheirTexts_data();
+    void columnsFitTheirTexts();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -313,39 +319,76 @@ void TestShell::historyCaptionKeepsStartLanguage() {
 
 void TestShell::chooserChoice_data() {
     QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("means");
     QTest::addColumn<int>("lang");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("title");
-    QTest::newRow("Русский") << 1 << 0 << "Rus" << QString::fromUtf8("VYZ. Плотномер асфальта");
-    QTest::newRow("English") << 2 << 1 << "Eng"
-                             << "VYZ. Pavement quality tester";
+    const QString ru = QString::fromUtf8("VYZ. Плотномер асфальта");
+    const QString en = "VYZ. Pavement quality tester";
+    for (const char* means : {"mouse", "keys", "assistive technology"}) {
+        QTest::addRow("Русский, %s", means) << 1 << means << 0 << "Rus" << ru;
+        QTest::addRow("English, %s", means) << 2 << means << 1 << "Eng" << en;
+    }
 }
 
+// Either choice by mouse, by keys (the arrows only move the focus, Space chooses) and by the
+// action assistive technology offers on a radio button.
 void TestShell::chooserChoice() {
     QFETCH(int, button);
+    QFETCH(QString, means);
     QFETCH(int, lang);
     QFETCH(QString, stored);
     QFETCH(QString, title);
     TForm1 window;
-    LangIndex = 1 - lang;
+    LangIndex = int8_t(1 - lang);
     TfrmLanguage chooser;
     QVERIFY(!chooser.RadioButton1()->isChecked() && !chooser.RadioButton2()->isChecked());
     QRadioButton* radio = button == 1 ? chooser.RadioButton1() : chooser.RadioButton2();
-    QTimer::singleShot(0, radio, [radio] { QTest::mouseClick(radio, Qt::LeftButton); });
+    bool stillOpen = false;
+    QTimer::singleShot(0, &chooser, [&] {
+        if (means == "mouse") {
+            QTest::mouseClick(radio, Qt::LeftButton);
+        } else if (means == "keys") {
+            chooser.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&chooser));
+            chooser.RadioButton1()->setFocus();
+            QTest::keyClick(chooser.RadioButton1(), Qt::Key_Down);
+            if (button == 1) QTest::keyClick(chooser.RadioButton2(), Qt::Key_Up);
+            stillOpen = chooser.isVisible() && QApplication::focusWidget() == radio;
+            QTest::keyClick(radio, Qt::Key_Space);
+        } else {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(radio);
+            QVERIFY(a && a->actionInterface());
+            QCOMPARE(a->role(), QAccessible::RadioButton);
+            QCOMPARE(a->text(QAccessible::Name), radio->text());
+            QVERIFY(a->state().checkable && !a->state().checked);
+            const QString toggle = QAccessibleActionInterface::toggleAction();
+            QVERIFY(a->actionInterface()->actionNames().contains(toggle));
+            a->actionInterface()->doAction(toggle);
+        }
+    });
     QCOMPARE(chooser.exec(), int(QDialog::Accepted));
+    if (means == "keys") QVERIFY(stillOpen);
     QCOMPARE(int(LangIndex), lang);
     QCOMPARE(ini("Config", "LangId"), stored);
     QCOMPARE(window.windowTitle(), title);
 }
 
+// Esc and the close command leave the chooser open without a choice; a choice then ends it.
 void TestShell::chooserWithoutChoice() {
     TForm1 window;
     TfrmLanguage chooser;
-    QTimer::singleShot(0, &chooser, [&chooser] { QTest::keyClick(&chooser, Qt::Key_Escape); });
-    QCOMPARE(chooser.exec(), int(QDialog::Rejected));
-    QCOMPARE(int(LangIndex), 0);
-    QCOMPARE(ini("Config", "LangId"), QString("<missing>"));
-    QCOMPARE(window.windowTitle(), QString::fromUtf8("VYZ. Плотномер асфальта"));
+    bool stillOpen = false;
+    QTimer::singleShot(0, &chooser, [&] {
+        QTest::keyClick(&chooser, Qt::Key_Escape);
+        chooser.close();
+        stillOpen = chooser.isVisible();
+        QCOMPARE(ini("Config", "LangId"), QString("<missing>"));
+        QTest::mouseClick(chooser.RadioButton2(), Qt::LeftButton);
+    });
+    QCOMPARE(chooser.exec(), int(QDialog::Accepted));
+    QVERIFY(stillOpen);
+    QCOMPARE(int(LangIndex), 1);
 }
 
 void TestShell::chooserStaysOnScreen() {
@@ -519,6 +562,45 @@ void TestShell::statusClickTogglesHistory() {
     QVERIFY(!history->isVisible());
 }
 
+namespace {
+// The rightmost column of the status button that holds ink (a pixel unlike the top left one).
+int inkRight(QWidget* button) {
+    const QImage image = button->grab().toImage();
+    const QRgb background = image.pixel(0, 0);
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y) != background) return x;
+    return -1;
+}
+} // namespace
+
+// An "&" in a message (a file name) is shown as it stands and makes no keyboard shortcut.
+void TestShell::statusTextIsLiteral() {
+    TForm1 window;
+    auto* history = new TfrmStatus(&window);
+    window.SetFrmStatus(history);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* sb = window.findChild<QPushButton*>("sbStatus");
+    window.SetStatusBarGeneral("RD.vyz");
+    const int without = inkRight(sb);
+    window.SetStatusBarGeneral("R&D.vyz");
+    QCOMPARE(sb->text(), QString("R&D.vyz"));
+    QCOMPARE(sb->accessibleName(), QString("R&D.vyz"));
+    QVERIFY(history->Memo1()->toPlainText().endsWith(": R&D.vyz"));
+    // The "&" is drawn: the text reaches further right by about the width of that character.
+    const int amp = sb->fontMetrics().horizontalAdvance('&');
+    QVERIFY2(qAbs(inkRight(sb) - without - amp) <= 2,
+             qPrintable(QString("%1 %2 %3").arg(inkRight(sb)).arg(without).arg(amp)));
+    // Alt+D is no shortcut of the status line: the history stays closed.
+    QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
+    QTest::qWait(50);
+    QVERIFY(!history->isVisible());
+    window.SetStatusBarPlain("A&&B");
+    QCOMPARE(sb->text(), QString("A&&B"));
+}
+
 void TestShell::fillTable() {
     TForm1 window;
     window.ALangRusExecute();
@@ -584,8 +666,8 @@ void TestShell::fullArchiveFitsAndKeepsOrder() {
         // With the vertical scroll bar shown, the columns still fit side by side.
         QVERIFY(grid->verticalScrollBar()->isVisible());
         QCOMPARE(grid->horizontalScrollBar()->maximum(), 0);
-        QCOMPARE(grid->ColWidth(0), 45);
-        QCOMPARE(grid->ColWidth(1), 120);
+        QCOMPARE(grid->ColWidth(0), window.NumberColumnWidth());
+        QCOMPARE(grid->ColWidth(1), window.DateColumnWidth());
         // Dragged columns are read where the operator put them, and stay there through a refill.
         grid->horizontalHeader()->moveSection(1, 0); // "Density" before "Date, time"
         QCOMPARE(grid->CellAt(1, 2), QString("2300,00"));
@@ -669,6 +751,80 @@ void TestShell::archiveBusyNests() {
     QVERIFY(window.ARead->isEnabled());
     QVERIFY(window.AOpen->isEnabled());
     QVERIFY(window.ACopyCtrlC->isEnabled());
+}
+
+void TestShell::columnsFitTheirTexts_data() {
+    QTest::addColumn<int>("pointSize"); // 0: the desktop's default font
+    QTest::addColumn<bool>("coordinates");
+    QTest::addColumn<int>("lang");
+    QTest::newRow("default font, Russian, coordinates") << 0 << true << 0;
+    QTest::newRow("default font, English, plain") << 0 << false << 1;
+    QTest::newRow("large font, Russian, plain") << 16 << false << 0;
+    QTest::newRow("large font, English, coordinates") << 16 << true << 1;
+}
+
+// The fixed columns are as wide as their widest texts need in the window's font (as the view
+// itself measures cells and titles), and at a first start's width every title is shown whole.
+void TestShell::columnsFitTheirTexts() {
+    QFETCH(int, pointSize);
+    QFETCH(bool, coordinates);
+    QFETCH(int, lang);
+    TForm1 window;
+    if (pointSize > 0) {
+        QFont font = window.font();
+        font.setPointSize(pointSize);
+        window.setFont(font);
+    }
+    lang == 0 ? window.ALangRusExecute() : window.ALangEngExecute();
+    window.SetGPSMode(coordinates);
+    const int columns = coordinates ? 9 : 7;
+    window.resize(window.WholeTableWidth(columns), 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.ClearTable();
+    int n = 0;
+    for (uint8_t month = 1; month <= 12; ++month)
+        for (uint8_t second : {uint8_t(58), DeletedMark}) {
+            ArchiveRecord r = sample(65535, month);
+            r.Hour = 18;
+            r.Minute = 58;
+            r.Second = second;
+            r.Day = 28;
+            r.Year = 88;
+            MeasurementArchive[n++] = r;
+        }
+    RecordCount = n;
+    window.FillDataTable(1);
+    window.FormResize();
+
+    StringGrid* grid = window.StringGrid1();
+    QHeaderView* header = grid->horizontalHeader();
+    const int dateNeed = std::max(static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(0),
+                                  header->sectionSizeHint(0));
+    QVERIFY2(grid->columnWidth(0) >= dateNeed,
+             qPrintable(QString("%1 < %2").arg(grid->columnWidth(0)).arg(dateNeed)));
+    QVERIFY2(grid->columnWidth(0) <= dateNeed + 10,
+             qPrintable(QString::number(grid->columnWidth(0))));
+    QVERIFY2(grid->verticalHeader()->width() >= grid->verticalHeader()->sizeHint().width(),
+             qPrintable(QString("%1 < %2 (%3)")
+                            .arg(grid->verticalHeader()->width())
+                            .arg(grid->verticalHeader()->sizeHint().width())
+                            .arg(grid->verticalHeader()->sectionSizeHint(0))));
+    // Every title whole, unless the screen is too narrow for that width.
+    const bool capped = window.width() < window.WholeTableWidth(columns);
+    QVERIFY(capped || pointSize > 0 || coordinates || window.width() > 454);
+    for (int c = 1; c < columns - 1 && !capped; ++c)
+        QVERIFY2(grid->columnWidth(c) >= header->sectionSizeHint(c),
+                 qPrintable(QString("column %1: %2 < %3")
+                                .arg(c + 1)
+                                .arg(grid->columnWidth(c))
+                                .arg(header->sectionSizeHint(c))));
+    // The other columns share the rest by the rule.
+    const int clientWidth = grid->verticalHeader()->width() + grid->viewport()->width();
+    const std::vector<int> rule = DistributeColumnWidths(
+        columns, clientWidth, grid->verticalHeader()->width(), grid->columnWidth(0));
+    for (int c = 2; c < columns; ++c)
+        QCOMPARE(grid->columnWidth(c - 1), rule[c]);
 }
 
 QTEST_MAIN(TestShell)
