@@ -102,6 +102,19 @@ void DensityChart::Retitle() {
 }
 
 void DensityChart::Redraw() {
+    if (isVisible())
+        draw();
+    else
+        stale_ = true;
+}
+
+void DensityChart::showEvent(QShowEvent* event) {
+    drawn();
+    QChartView::showEvent(event);
+}
+
+void DensityChart::draw() {
+    stale_ = false;
     const auto& rows = model_.Rows();
     const auto& verdicts = model_.Verdicts();
     QList<QPointF> density, porosity, failing;
@@ -157,6 +170,7 @@ void DensityChart::ResetZoom() {
 }
 
 int DensityChart::RowAt(double x) const {
+    drawn();
     if (pointRows_.empty()) return -1;
     // Points are in row order with x = row + 1: the nearest is next to the lower bound.
     const double row = x - 1;
@@ -265,6 +279,7 @@ void DensityChart::drawAt(QPainter& painter, QSize size) const {
 }
 
 QImage DensityChart::Picture(QSize size) const {
+    drawn();
     size = pictureSize(size);
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -289,6 +304,7 @@ bool DensityChart::SaveSvg(const QString& path, QString* error) const {
         if (error) *error = file.errorString();
         return false;
     }
+    drawn();
     const QSize size = pictureSize({});
     {
         QSvgGenerator svg;

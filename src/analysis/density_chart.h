@@ -20,7 +20,8 @@ class DensityChart : public QChartView {
 public:
     explicit DensityChart(const LotModel& model, QWidget* parent = nullptr);
 
-    // Redraws from the model (its rows, verdicts and limits).
+    // Redraws from the model (its rows, verdicts and limits): at once while the chart is shown,
+    // otherwise when it is next shown or pictured, so a hidden chart costs a fill nothing.
     void Redraw();
     // Titles in the current language.
     void Retitle();
@@ -37,20 +38,26 @@ public:
     // The tool tip text of a row.
     QString PointText(int row) const;
 
-    QLineSeries* DensitySeries() const { return density_; }
-    QLineSeries* PorositySeries() const { return porosity_; }
-    QScatterSeries* FailingSeries() const { return failing_; }
+    QLineSeries* DensitySeries() const { return drawn(), density_; }
+    QLineSeries* PorositySeries() const { return drawn(), porosity_; }
+    QScatterSeries* FailingSeries() const { return drawn(), failing_; }
 
 signals:
     void rowClicked(int row);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void draw();
+    // Brings a chart redrawn while hidden up to date before it is read.
+    void drawn() const {
+        if (stale_) const_cast<DensityChart*>(this)->draw();
+    }
     void hovered(const QPointF& point, bool state);
     QSize pictureSize(QSize size) const;
     void drawAt(QPainter& painter, QSize size) const;
@@ -66,6 +73,7 @@ private:
     QValueAxis* porosityAxis_;
     QPoint pressedAt_;
     std::vector<int> pointRows_; // the table row of each density point
+    bool stale_ = false;         // the model changed while the chart was hidden
 };
 
 } // namespace vyz::analysis

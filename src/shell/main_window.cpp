@@ -480,13 +480,15 @@ void TForm1::FillDataTable(int order) {
 }
 
 void TForm1::CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates,
-                           const ArchiveSource& source) {
+                           const ArchiveSource& source, const std::function<void()>& beforeFill) {
     count = std::clamp(count, 0, ArchiveCapacity);
-    if (coordinates) SetGPSMode(*coordinates);
+    // Cleared first, so the layout switch re-lays out an empty table rather than a full one.
     ClearTable();
+    if (coordinates) SetGPSMode(*coordinates);
     if (count > 0) std::memcpy(MeasurementArchive, records, sizeof(ArchiveRecord) * size_t(count));
     RecordCount = count;
     ++archiveGeneration_;
+    if (beforeFill) beforeFill();
     FillDataTable(1);
     StoreInHistory(source);
 }

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -80,10 +81,13 @@ public:
     bool ArchiveBusy() const { return archiveBusy_ > 0; }
     // The one way into the archive: every reader of the instrument or of a file prepares its
     // records on its side and hands them over here, on the user-interface thread. The archive is
-    // replaced by `count` records (layout switched first when one is given) and the table
-    // refilled from it, so save, report and clipboard only ever see a whole archive.
+    // replaced by `count` records (the table cleared, then the layout set when one is given) and
+    // the table refilled from it, so save, report and clipboard only ever see a whole archive.
+    // `beforeFill` runs once the archive holds the records, before the table is filled (the
+    // status lines of a file open).
     void CommitArchive(const ArchiveRecord* records, int count, std::optional<bool> coordinates,
-                       const ArchiveSource& source = {});
+                       const ArchiveSource& source = {},
+                       const std::function<void()>& beforeFill = {});
     // Counts the commits: a command that waited in a dialog sees whether the archive changed.
     uint64_t ArchiveGeneration() const { return archiveGeneration_; }
 

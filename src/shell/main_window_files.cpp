@@ -84,19 +84,22 @@ bool readIntoArchive(TForm1& form, const QString& name, uint64_t generation) {
 
     static ArchiveRecord records[ArchiveCapacity];
     const FileLayout layout = DetectLayout(bytes);
-    form.SetStatusBarGeneral(text(ReadingFrom) + quoted(name));
     const QString counter = text(RecordsRead);
     const int count =
         ReadRecords(bytes, layout, StagingRecord, records, ArchiveCapacity, [&](int stored) {
             // The running count goes to the status line only, not into the history.
             form.SetStatusBarPlain(counter + QString::number(stored));
         });
-    form.SetStatusBarGeneral(counter + QString::number(count));
     if (form.ArchiveGeneration() != generation) {
         archiveChanged(form, NotOpenedArchiveChanged);
         return true;
     }
-    form.CommitArchive(records, count, layout.coordinates, {ArchiveSource::File, name});
+    // The status lines come once the table is cleared: a full table would be laid out again at
+    // each of their looks at the window's events.
+    form.CommitArchive(records, count, layout.coordinates, {ArchiveSource::File, name}, [&] {
+        form.SetStatusBarGeneral(text(ReadingFrom) + quoted(name));
+        form.SetStatusBarGeneral(counter + QString::number(count));
+    });
     return true;
 }
 
