@@ -253,11 +253,22 @@ void TestProgram::clipboardSurvivesExit_data() {
 void TestProgram::clipboardSurvivesExit() {
     QFETCH(QString, manager);
     if (QStandardPaths::findExecutable(manager).isEmpty()) QSKIP("the manager is not installed");
+    // The manager is started again when it ended without taking the selection (seen now and then
+    // right after a program test on the same display); what it said is part of the failure.
     QProcess managerProcess;
     managerProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    managerProcess.start(manager, {});
-    QVERIFY(managerProcess.waitForStarted());
-    QVERIFY2(QTest::qWaitFor(managerRunning, 10000), "the manager did not take CLIPBOARD_MANAGER");
+    QString ended;
+    for (int attempt = 0; attempt < 3 && !managerRunning(); ++attempt) {
+        managerProcess.start(manager, {});
+        QVERIFY(managerProcess.waitForStarted());
+        const bool settled = QTest::qWaitFor(
+            [&] { return managerRunning() || managerProcess.state() == QProcess::NotRunning; },
+            10000);
+        if (!settled) ended += QStringLiteral(" still running, no selection;");
+        if (managerProcess.state() == QProcess::NotRunning)
+            ended += QStringLiteral(" exit %1;").arg(managerProcess.exitCode());
+    }
+    QVERIFY2(managerRunning(), qPrintable("the manager did not take CLIPBOARD_MANAGER:" + ended));
 
     Installation inst;
     inst.writeIni("[Config]\nLangId=Eng\nGPSMode=N\n");
