@@ -305,12 +305,13 @@ void TForm1::LayoutToolBar() {
 }
 
 void TForm1::FormCreate() {
-    setWindowTitle(tr8(AppTitle())); // 1; the decimal comma (2) is built into the number texts
-    // 3-4: ProgramDir, the settings and log paths are set before the window exists.
-    StartLogUSB();     // 5
-    LayoutStatusBar(); // 6
+    // The decimal comma is built into the number texts; the program's folder, the settings and
+    // log paths are set before the window exists.
+    setWindowTitle(tr8(AppTitle()));
+    StartLogUSB(); // the dated header of this start
+    LayoutStatusBar();
 
-    // 7: the language; an error in the chooser leaves the program in English.
+    // The language; an error in the chooser leaves the program in English.
     switch (ReadStoredLanguage()) {
     case StoredLanguage::Missing:
         try {
@@ -328,9 +329,9 @@ void TForm1::FormCreate() {
         break;
     }
 
-    CountStart(); // 8
+    CountStart(); // the start counter
 
-    // 9: geometry, limited to the screen.
+    // Geometry, limited to the screen.
     const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
     const QRect bounds = ReadStoredGeometry(
@@ -340,9 +341,9 @@ void TForm1::FormCreate() {
     normalFrame_ = bounds;
     const bool maximized = ReadStoredMaximized();
 
-    SetGPSMode(ReadStoredGPSMode()); // 10
+    SetGPSMode(ReadStoredGPSMode()); // the layout of the last fill
 
-    // 11-12: the ports and the stored port (USB starts the worker). A port error must not keep
+    // The ports and the stored port (USB starts the worker). A port error must not keep
     // the window from coming up: it is shown and start-up goes on with the port closed.
     try {
         StartupPortSelection();
@@ -350,23 +351,23 @@ void TForm1::FormCreate() {
         QMessageBox::warning(nullptr, tr8(AppTitle()), QString::fromLocal8Bit(e.what()));
     }
 
-    FormResize();  // 14
-    if (maximized) // 15
+    FormResize();
+    if (maximized)
         showMaximized();
     else
         show();
     lastFramePos_ = frameGeometry().topLeft();
 
-    // 16: row labels 1..198 for rows 2..199.
+    // Row labels 1..198 for rows 2..199, then the empty table.
     GridModel* model = grid_->Model();
     model->SetRowCount(200);
     for (int row = 2; row < 200; ++row)
         model->SetCellQuiet(0, row, QString::number(row - 1));
     model->AnnounceRows(2, 199);
-    ClearTable(); // 17
+    ClearTable();
     StartHistory();
 
-    // 18: the events shared with the USB worker.
+    // The events shared with the USB worker.
     hDataRdEvent = CreateMyEvent("DataRdEvent", true);
     hDataReadedEvent = CreateMyEvent("DataReadedEvent", false);
     hScreenRdEvent = CreateMyEvent("ScreenRdEvent", false);
@@ -725,13 +726,14 @@ void TForm1::AHelpExecute() {
 
 void TForm1::AExitExecute() {
     exiting_ = true;
-    RequestUsbWorkerStop(); // 1
-    ReleaseUsbOnExit();     // 2
-    hDataRdEvent.reset();   // 3
+    // The worker is asked to stop and given up to 500 ms to unload libusb; then the events go.
+    RequestUsbWorkerStop();
+    ReleaseUsbOnExit();
+    hDataRdEvent.reset();
     hDataReadedEvent.reset();
     hScreenRdEvent.reset();
     hScrReadedEvent.reset();
-    // 4-5: the normal bounds, also when maximised (the window is not restored on screen first:
+    // The normal bounds, also when maximised (the window is not restored on screen first:
     // the process ends right after).
     const bool maximized = isMaximized();
     IniWrite("FormMain", "Maximized", maximized ? "1" : "0");
@@ -740,10 +742,10 @@ void TForm1::AExitExecute() {
     IniWrite("FormMain", "Top", std::to_string(normal.top()));
     IniWrite("FormMain", "Width", std::to_string(normal.width()));
     IniWrite("FormMain", "Height", std::to_string(normal.height()));
-    if (frmStatus_) IniWrite("frmStatus", "Height", std::to_string(frmStatus_->height())); // 6
-    ClosePort();                                                                           // 7
-    WaitUsbWorkerEnd();                                                                    // 8
-    // 9: what the program put on the clipboard goes to the desktop's clipboard manager, with a
+    if (frmStatus_) IniWrite("frmStatus", "Height", std::to_string(frmStatus_->height()));
+    ClosePort();
+    WaitUsbWorkerEnd(); // up to 1000 ms
+    // What the program put on the clipboard goes to the desktop's clipboard manager, with a
     // short bound (Qt's own hand-over in its teardown waits 5 s on a manager that never answers);
     // then the process ends here, without returning to an event loop (a read-out may be under
     // way below this call) or running the destructors of windows and threads that may be busy.

@@ -135,12 +135,11 @@ public:
     // --- hooks of the link features, called by the start-up and exit sequences ---
     // [usb] main_window_usb.cpp
     void StartUsbWorker();       // start-up with the stored port "U...": creates the running worker
-    void RequestUsbWorkerStop(); // exit step 1: asks the worker to stop
-    void ReleaseUsbOnExit();     // exit step 2: waits up to 500 ms for the worker to unload libusb
-    void WaitUsbWorkerEnd();
-    void ShutdownUsbWorker(); // the window goes away without the exit sequence (tests)     // exit
-                              // step 8: waits up to 1000 ms for the worker thread
-    void UsbReadHandOff();    // the read command while USB is the selected link: returns at its end
+    void RequestUsbWorkerStop(); // at exit, first: asks the worker to stop
+    void ReleaseUsbOnExit();     // then waits up to 500 ms for the worker to unload libusb
+    void WaitUsbWorkerEnd();     // at exit, last: waits up to 1000 ms for the worker thread
+    void ShutdownUsbWorker();    // the window goes away without the exit sequence (tests)
+    void UsbReadHandOff(); // the read command while USB is the selected link: returns at its end
     // The archive read over USB, shared by the read command and the start-up on USB: shown while
     // it waits for the instrument, ended by Stop, by the time bound, or by leaving USB. Read and
     // the archive commands are disabled from the request to its end.
