@@ -17,7 +17,8 @@ namespace {
 // Each schema version is the list of statements that brings the one before it up to it. {ID},
 // {REF} and {BLOB} stand for the engine's own spelling of a key, a reference to it and bytes.
 const QStringList Migrations[] = {
-    // 1: read-outs, records stored once, which read-out brought which record, the server queue.
+    // Schema version 1: read-outs, records stored once, which read-out brought which record,
+    // the server queue.
     {
         QStringLiteral("CREATE TABLE vyz_schema (version INTEGER NOT NULL)"),
         QStringLiteral("INSERT INTO vyz_schema (version) VALUES (0)"),
@@ -38,7 +39,7 @@ const QStringList Migrations[] = {
         QStringLiteral(
             "CREATE TABLE outbox (readout_id {REF} PRIMARY KEY REFERENCES readouts (id))"),
     },
-    // 2: the indexes behind the search, the list and the removal of a read-out.
+    // Schema version 2: the indexes behind the search, the list and the removal of a read-out.
     {
         QStringLiteral("CREATE INDEX records_measured ON records (measured_at)"),
         QStringLiteral("CREATE INDEX readouts_taken ON readouts (taken_at)"),

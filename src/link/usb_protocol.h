@@ -48,7 +48,7 @@ struct UsbIdentity : UsbStep {
     int32_t announced = 0; // the length the instrument announced
 };
 struct UsbArchiveState : UsbStep {
-    uint16_t value = 0; // 0: the archive is empty
+    uint16_t value = 0; // zero when the archive is empty
 };
 struct UsbRecordsHeader : UsbStep {
     int32_t count = 0; // N
