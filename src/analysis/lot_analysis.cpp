@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QVBoxLayout>
 
 namespace vyz::analysis {
 namespace {
@@ -41,9 +42,13 @@ LotAnalysis::LotAnalysis(QMainWindow* window) : QObject(window), window_(window)
     panel_ = new QTextBrowser(tabs_);
     panel_->setObjectName(QStringLiteral("AnalysisFigures"));
     panel_->setOpenLinks(false);
-    chart_ = new DensityChart(model_, tabs_);
+    chartPage_ = new QWidget(tabs_);
+    (new QVBoxLayout(chartPage_))->setContentsMargins(0, 0, 0, 0);
     tabs_->addTab(panel_, QString());
-    tabs_->addTab(chart_, QString());
+    tabs_->addTab(chartPage_, QString());
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (tabs_->widget(index) == chartPage_) Chart();
+    });
     dock_->setWidget(tabs_);
     window->addDockWidget(Qt::BottomDockWidgetArea, dock_);
     const bool visible = ReadPanelVisible();
@@ -76,13 +81,23 @@ LotAnalysis::LotAnalysis(QMainWindow* window) : QObject(window), window_(window)
     connect(summaryAction_, &QAction::toggled, this, [](bool on) { WriteReportSummary(on); });
     connect(limitsAction_, &QAction::triggered, this, &LotAnalysis::EditLimits);
     connect(saveChartAction_, &QAction::triggered, this, &LotAnalysis::SaveChart);
-    connect(resetZoomAction_, &QAction::triggered, chart_, &DensityChart::ResetZoom);
-    connect(chart_, &DensityChart::rowClicked, this, &LotAnalysis::rowActivated);
+    connect(resetZoomAction_, &QAction::triggered, this, [this] { Chart()->ResetZoom(); });
     connect(&model_, &LotModel::figuresChanged, this, &LotAnalysis::showFigures);
-    connect(&model_, &LotModel::tableChanged, chart_, &DensityChart::Redraw);
 
     model_.SetLimits(ReadLimits());
     Retitle();
+}
+
+DensityChart* LotAnalysis::Chart() const {
+    if (!chart_) {
+        // Drawn from the model as it is now; later changes redraw it.
+        auto* self = const_cast<LotAnalysis*>(this);
+        chart_ = new DensityChart(model_, chartPage_);
+        chartPage_->layout()->addWidget(chart_);
+        connect(chart_, &DensityChart::rowClicked, self, &LotAnalysis::rowActivated);
+        connect(&model_, &LotModel::tableChanged, chart_, &DensityChart::Redraw);
+    }
+    return chart_;
 }
 
 void LotAnalysis::Retitle() {
@@ -95,7 +110,7 @@ void LotAnalysis::Retitle() {
     dock_->setWindowTitle(u(text::PanelTitle));
     tabs_->setTabText(0, u(text::StatisticsTab));
     tabs_->setTabText(1, u(text::ChartTab));
-    chart_->Retitle();
+    if (chart_) chart_->Retitle();
     showFigures();
 }
 
@@ -109,7 +124,7 @@ void LotAnalysis::AppendSummary(report::PreparedReport& report) const {
     const QString scope = QString::fromUtf8(text::AllRecords.in(lang)).arg(model_.Rows().size());
     // The chart at a size whose texts stay legible when it fills the printable width.
     AppendLotSummary(report, QString::fromUtf8(text::SummaryTitle.in(lang)),
-                     DescribeLot(whole, scope, lang), chart_->Picture(QSize(1000, 560)));
+                     DescribeLot(whole, scope, lang), Chart()->Picture(QSize(1000, 560)));
 }
 
 void LotAnalysis::ApplyLimits(const Limits& limits) {
@@ -137,7 +152,7 @@ void LotAnalysis::SaveChart() {
         path += asSvg ? QStringLiteral(".svg") : QStringLiteral(".png");
     lastChartFolder = QFileInfo(path).absolutePath();
     QString error;
-    if (!(asSvg ? chart_->SaveSvg(path, &error) : chart_->SavePng(path, &error)))
+    if (!(asSvg ? Chart()->SaveSvg(path, &error) : Chart()->SavePng(path, &error)))
         QMessageBox::warning(window_, QString::fromUtf8(AppTitle()),
                              u(text::SaveFailed).arg(path) + QLatin1Char('\n') + error);
 }

@@ -29,7 +29,9 @@ public:
 
     QMenu* Menu() const { return menu_; }
     LotModel& Model() { return model_; }
-    DensityChart* Chart() const { return chart_; }
+    // The chart is made when it is first shown or read: it costs a noticeable part of the
+    // program's start, and most sessions never open it.
+    DensityChart* Chart() const;
     QDockWidget* Dock() const { return dock_; }
     QTextBrowser* Panel() const { return panel_; }
     QAction* PanelAction() const { return panelAction_; }
@@ -62,7 +64,8 @@ private:
     QDockWidget* dock_;
     QTabWidget* tabs_;
     QTextBrowser* panel_;
-    DensityChart* chart_;
+    QWidget* chartPage_; // the chart's tab, which holds the chart once made
+    mutable DensityChart* chart_ = nullptr;
     QAction* panelAction_;
     QAction* limitsAction_;
     QAction* saveChartAction_;

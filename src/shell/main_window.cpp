@@ -329,8 +329,6 @@ void TForm1::FormCreate() {
         break;
     }
 
-    CountStart(); // the start counter
-
     // Geometry, limited to the screen.
     const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
@@ -357,6 +355,8 @@ void TForm1::FormCreate() {
     else
         show();
     lastFramePos_ = frameGeometry().topLeft();
+    // The start counter is written once the window is on the screen: the write waits for the disk.
+    CountStart();
 
     // Row labels 1..198 for rows 2..199, then the empty table.
     GridModel* model = grid_->Model();

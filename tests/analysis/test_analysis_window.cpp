@@ -451,10 +451,13 @@ void TestAnalysisWindow::chartHoverClickAndZoom() {
     window.ClearTable();
     store(lot());
     window.FillDataTable(1);
-    DensityChart* chart = window.Analysis()->Chart();
-    auto* tabs = qobject_cast<QTabWidget*>(chart->parentWidget()->parentWidget());
+    // The chart tab, chosen as the operator chooses it, makes the chart.
+    auto* tabs = window.Analysis()->Dock()->findChild<QTabWidget*>();
     QVERIFY(tabs);
-    tabs->setCurrentWidget(chart);
+    tabs->setCurrentIndex(1);
+    DensityChart* chart = tabs->currentWidget()->findChild<DensityChart*>();
+    QVERIFY(chart);
+    QCOMPARE(chart, window.Analysis()->Chart());
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_VERIFY(chart->width() > 200);
     // A click on the point of table row 4 (record 3, x = 4).
