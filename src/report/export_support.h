@@ -10,9 +10,9 @@
 
 namespace vyz::report::detail {
 
-// The staging file of an export that a library writes by name (the PDF writer, the workbook and
-// zip writers); Commit replaces the target with it through the staged writer. Without Commit the
-// target stays as it was and the staging file goes.
+// The staging file of an export that a library writes by name (the workbook and zip writers, the
+// printer printing into a PDF file); Commit replaces the target with it through the staged writer.
+// Without Commit the target stays as it was and the staging file goes.
 class StagedTarget {
 public:
     explicit StagedTarget(const QString& target);

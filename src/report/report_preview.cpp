@@ -1,6 +1,7 @@
 #include "report/report_preview.h"
 
 #include "platform/message_box.h"
+#include "report/export_support.h"
 #include "report/report_language.h"
 #include "report/report_painter.h"
 
@@ -26,6 +27,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <optional>
 
 namespace vyz::report {
 
@@ -397,8 +399,24 @@ void PreviewWindow::PrintReport() {
         from = to = page_;
     }
     printer_.setFullPage(true);
+    // Printing into a PDF file replaces that file through the staged writer: the printer writes
+    // the staging file, which replaces the chosen one only when every page is in it.
+    const QString file =
+        printer_.outputFormat() == QPrinter::PdfFormat ? printer_.outputFileName() : QString();
+    std::optional<detail::StagedTarget> staged;
+    if (!file.isEmpty()) {
+        staged.emplace(file);
+        if (!staged->ok()) {
+            ShowMessageBox(this, QMessageBox::Warning, windowTitle(), Tr("PrintFailed"));
+            return;
+        }
+        printer_.setOutputFileName(staged->path());
+    }
     DialogProgress progress(this, Tr("Printing"));
-    if (PaintReport(prepared(), printer_, from, to, &progress) == PaintResult::DeviceFailed)
+    const PaintResult result = PaintReport(prepared(), printer_, from, to, &progress);
+    if (staged) printer_.setOutputFileName(file);
+    if (result == PaintResult::DeviceFailed ||
+        (result == PaintResult::Done && staged && !staged->Commit(nullptr)))
         ShowMessageBox(this, QMessageBox::Warning, windowTitle(), Tr("PrintFailed"));
 }
 

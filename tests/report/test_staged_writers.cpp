@@ -31,9 +31,11 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-bool writeOld(const QString& path) {
+// The file an export finds: "old", with the permission bits `mode`.
+bool writeOld(const QString& path, mode_t mode = 0644) {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write("old") == 3;
+    return f.open(QIODevice::WriteOnly) && f.write("old") == 3 && f.flush() &&
+           ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
 mode_t modeOf(const QString& path) {
@@ -116,8 +118,7 @@ void TestStagedWriters::readOnlyFileStaysAsItWas() {
     const Writer write = writer();
     QTemporaryDir dir;
     const QString path = dir.filePath("old.out");
-    QVERIFY(writeOld(path));
-    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    QVERIFY(writeOld(path, 0444));
     QString error;
     QVERIFY(!write(path, &error));
     QCOMPARE(error, SystemErrorText(EACCES));
@@ -154,8 +155,7 @@ void TestStagedWriters::modeIsKept() {
     const Writer write = writer();
     QTemporaryDir dir;
     const QString path = dir.filePath("old.out");
-    QVERIFY(writeOld(path));
-    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    QVERIFY(writeOld(path, 0640));
     QString error;
     QVERIFY2(write(path, &error), qPrintable(error));
     QVERIFY(readAll(path) != QByteArray("old"));
