@@ -1,10 +1,10 @@
 #include "data/lang_texts.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
 #include "shell/main_window.h"
 #include "shell/status_window.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
     try {
         window.FormCreate();
     } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, QString::fromUtf8(vyz::AppTitle()),
-                              QString::fromLocal8Bit(e.what()));
+        vyz::ShowMessageBox(nullptr, QMessageBox::Critical, QString::fromUtf8(vyz::AppTitle()),
+                            QString::fromLocal8Bit(e.what()));
         if (!window.isVisible()) window.show();
     }
     // The history window takes its caption in the language just chosen.

@@ -4,13 +4,14 @@
 #include "analysis/lot_model.h"
 #include "analysis/lot_text.h"
 #include "data/record_text.h"
+#include "platform/staged_write.h"
+#include "platform/text_string.h"
 
 #include <QBuffer>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScatterSeries>
 #include <QSvgGenerator>
 #include <QToolTip>
@@ -21,10 +22,6 @@
 
 namespace vyz::analysis {
 namespace {
-
-QString u(const TextPair& t) {
-    return QString::fromUtf8(t());
-}
 
 // Colours that stay apart for colour-blind readers (blue, vermilion, orange).
 const QColor DensityColour(0, 114, 178);
@@ -89,16 +86,16 @@ DensityChart::DensityChart(const LotModel& model, QWidget* parent)
 }
 
 void DensityChart::Retitle() {
-    chart()->setTitle(u(text::ChartTitle));
-    rowAxis_->setTitleText(u(text::RowAxis));
-    densityAxis_->setTitleText(u(text::DensitySeries));
-    porosityAxis_->setTitleText(u(text::PorositySeries));
-    density_->setName(u(text::DensitySeries));
-    porosity_->setName(u(text::PorositySeries));
-    failing_->setName(u(text::FailingSeries));
-    porosityLow_->setName(u(text::PorosityLowLine));
-    porosityHigh_->setName(u(text::PorosityHighLine));
-    setToolTip(u(text::ChartHelp));
+    chart()->setTitle(Text(text::ChartTitle));
+    rowAxis_->setTitleText(Text(text::RowAxis));
+    densityAxis_->setTitleText(Text(text::DensitySeries));
+    porosityAxis_->setTitleText(Text(text::PorositySeries));
+    density_->setName(Text(text::DensitySeries));
+    porosity_->setName(Text(text::PorositySeries));
+    failing_->setName(Text(text::FailingSeries));
+    porosityLow_->setName(Text(text::PorosityLowLine));
+    porosityHigh_->setName(Text(text::PorosityHighLine));
+    setToolTip(Text(text::ChartHelp));
 }
 
 void DensityChart::Redraw() {
@@ -188,11 +185,11 @@ QString DensityChart::PointText(int row) const {
     const int lang = LangIndex.load();
     const RecordValues v = ValuesOf(r);
     const QString date = QString::fromUtf8(DateTimeText(r, lang)).trimmed();
-    QString tip = v.value[Porosity] ? QString::fromUtf8(text::PointTip.in(lang))
+    QString tip = v.value[Porosity] ? Text(text::PointTip, lang)
                                           .arg(r.RecordNo)
                                           .arg(date, Number(v.value[Density].value_or(0), 2),
                                                Number(*v.value[Porosity], 1))
-                                    : QString::fromUtf8(text::PointTipNoPorosity.in(lang))
+                                    : Text(text::PointTipNoPorosity, lang)
                                           .arg(r.RecordNo)
                                           .arg(date, Number(v.value[Density].value_or(0), 2));
     const QString verdict =
@@ -290,41 +287,37 @@ QImage DensityChart::Picture(QSize size) const {
 }
 
 bool DensityChart::SavePng(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !Picture().save(&file, "PNG") || !file.commit()) {
-        if (error) *error = file.errorString();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!Picture().save(&buffer, "PNG")) {
+        if (error) *error = QStringLiteral("the picture could not be encoded");
         return false;
     }
-    return true;
+    return WriteStaged(path, bytes, error);
 }
 
 bool DensityChart::SaveSvg(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
     drawn();
     const QSize size = pictureSize({});
+    QByteArray bytes;
     {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
         QSvgGenerator svg;
-        svg.setOutputDevice(&file);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(chart()->title());
         QPainter painter;
         if (!painter.begin(&svg)) {
-            if (error) *error = file.errorString();
+            if (error) *error = QStringLiteral("the picture could not be drawn");
             return false;
         }
         drawAt(painter, size);
         painter.end();
     }
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
+    return WriteStaged(path, bytes, error);
 }
 
 } // namespace vyz::analysis

@@ -3,26 +3,21 @@
 #include "analysis/analysis_settings.h"
 #include "analysis/analysis_texts.h"
 #include "data/lang_texts.h"
+#include "platform/message_box.h"
+#include "platform/text_string.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 namespace vyz::analysis {
-namespace {
-
-QString u(const TextPair& t) {
-    return QString::fromUtf8(t());
-}
-
-} // namespace
+namespace {} // namespace
 
 LimitsDialog::LimitsDialog(const Limits& limits, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("LimitsDialog"));
-    setWindowTitle(u(text::LimitsTitle));
+    setWindowTitle(Text(text::LimitsTitle));
     auto* form = new QFormLayout;
     const TextPair* names[4] = {&text::PorosityLowName, &text::PorosityHighName,
                                 &text::CompactionLowName, &text::TemperatureLowName};
@@ -34,14 +29,14 @@ LimitsDialog::LimitsDialog(const Limits& limits, QWidget* parent) : QDialog(pare
         fields_[i] = new QLineEdit(values[i] ? LimitText(*values[i]) : QString(), this);
         fields_[i]->setObjectName(QString::fromLatin1(objectNames[i]));
         fields_[i]->setClearButtonEnabled(true);
-        form->addRow(u(*names[i]), fields_[i]);
+        form->addRow(Text(*names[i]), fields_[i]);
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &LimitsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &LimitsDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(new QLabel(u(text::LimitsHint), this));
+    layout->addWidget(new QLabel(Text(text::LimitsHint), this));
     layout->addWidget(buttons);
     result_ = limits;
 }
@@ -53,13 +48,13 @@ QString LimitsDialog::Check() {
         v[i] = ParseLimit(fields_[i]->text(), &ok);
         if (!ok) {
             fields_[i]->setFocus();
-            return u(text::BadNumber).arg(fields_[i]->text().trimmed());
+            return Text(text::BadNumber).arg(fields_[i]->text().trimmed());
         }
     }
     Limits l{v[0], v[1], v[2], v[3]};
     if (l.PorosityInverted()) {
         fields_[0]->setFocus();
-        return u(text::LimitsInverted);
+        return Text(text::LimitsInverted);
     }
     result_ = l;
     return {};
@@ -68,7 +63,7 @@ QString LimitsDialog::Check() {
 void LimitsDialog::accept() {
     const QString problem = Check();
     if (!problem.isEmpty()) {
-        QMessageBox::warning(this, QString::fromUtf8(AppTitle()), problem);
+        ShowMessageBox(this, QMessageBox::Warning, QString::fromUtf8(AppTitle()), problem);
         return;
     }
     QDialog::accept();

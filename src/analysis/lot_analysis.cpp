@@ -7,6 +7,8 @@
 #include "analysis/lot_text.h"
 #include "analysis/summary_report.h"
 #include "data/lang_texts.h"
+#include "platform/message_box.h"
+#include "platform/text_string.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -14,7 +16,6 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
-#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -22,10 +23,6 @@
 
 namespace vyz::analysis {
 namespace {
-
-QString u(const TextPair& t) {
-    return QString::fromUtf8(t());
-}
 
 QString lastChartFolder;
 
@@ -101,15 +98,15 @@ DensityChart* LotAnalysis::Chart() const {
 }
 
 void LotAnalysis::Retitle() {
-    menu_->setTitle(u(text::Menu));
-    panelAction_->setText(u(text::PanelCommand));
-    limitsAction_->setText(u(text::LimitsCommand));
-    saveChartAction_->setText(u(text::SaveChartCommand));
-    resetZoomAction_->setText(u(text::ResetZoomCommand));
-    summaryAction_->setText(u(text::SummaryCommand));
-    dock_->setWindowTitle(u(text::PanelTitle));
-    tabs_->setTabText(0, u(text::StatisticsTab));
-    tabs_->setTabText(1, u(text::ChartTab));
+    menu_->setTitle(Text(text::Menu));
+    panelAction_->setText(Text(text::PanelCommand));
+    limitsAction_->setText(Text(text::LimitsCommand));
+    saveChartAction_->setText(Text(text::SaveChartCommand));
+    resetZoomAction_->setText(Text(text::ResetZoomCommand));
+    summaryAction_->setText(Text(text::SummaryCommand));
+    dock_->setWindowTitle(Text(text::PanelTitle));
+    tabs_->setTabText(0, Text(text::StatisticsTab));
+    tabs_->setTabText(1, Text(text::ChartTab));
     if (chart_) chart_->Retitle();
     showFigures();
 }
@@ -121,10 +118,10 @@ bool LotAnalysis::SummaryInReport() const {
 void LotAnalysis::AppendSummary(report::PreparedReport& report) const {
     const int lang = LangIndex.load();
     const LotStatistics whole = model_.WholeTable();
-    const QString scope = QString::fromUtf8(text::AllRecords.in(lang)).arg(model_.Rows().size());
+    const QString scope = Text(text::AllRecords, lang).arg(model_.Rows().size());
     // The chart at a size whose texts stay legible when it fills the printable width.
-    AppendLotSummary(report, QString::fromUtf8(text::SummaryTitle.in(lang)),
-                     DescribeLot(whole, scope, lang), Chart()->Picture(QSize(1000, 560)));
+    AppendLotSummary(report, Text(text::SummaryTitle, lang), DescribeLot(whole, scope, lang),
+                     Chart()->Picture(QSize(1000, 560)));
 }
 
 void LotAnalysis::ApplyLimits(const Limits& limits) {
@@ -140,10 +137,11 @@ void LotAnalysis::EditLimits() {
 void LotAnalysis::SaveChart() {
     if (lastChartFolder.isEmpty())
         lastChartFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString png = u(text::PngFilter), svg = u(text::SvgFilter);
+    const QString png = Text(text::PngFilter), svg = Text(text::SvgFilter);
     QString filter = png;
-    QString path = QFileDialog::getSaveFileName(window_, u(text::SaveChartTitle), lastChartFolder,
-                                                png + QStringLiteral(";;") + svg, &filter);
+    QString path =
+        QFileDialog::getSaveFileName(window_, Text(text::SaveChartTitle), lastChartFolder,
+                                     png + QStringLiteral(";;") + svg, &filter);
     if (path.isEmpty()) return;
     const bool asSvg =
         path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) ||
@@ -153,8 +151,8 @@ void LotAnalysis::SaveChart() {
     lastChartFolder = QFileInfo(path).absolutePath();
     QString error;
     if (!(asSvg ? Chart()->SaveSvg(path, &error) : Chart()->SavePng(path, &error)))
-        QMessageBox::warning(window_, QString::fromUtf8(AppTitle()),
-                             u(text::SaveFailed).arg(path) + QLatin1Char('\n') + error);
+        ShowMessageBox(window_, QMessageBox::Warning, QString::fromUtf8(AppTitle()),
+                       Text(text::SaveFailed).arg(path) + QLatin1Char('\n') + error);
 }
 
 QString LotAnalysis::Html(const LotModel& model, int lang) {

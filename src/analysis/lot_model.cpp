@@ -1,6 +1,7 @@
 #include "analysis/lot_model.h"
 
 #include "analysis/analysis_texts.h"
+#include "platform/text_string.h"
 
 namespace vyz::analysis {
 
@@ -45,8 +46,8 @@ LotStatistics LotModel::WholeTable() const {
 }
 
 QString LotModel::ScopeText(int lang) const {
-    if (!HasSelection()) return QString::fromUtf8(text::AllRecords.in(lang)).arg(rows_.size());
-    return QString::fromUtf8(text::SelectedRecords.in(lang))
+    if (!HasSelection()) return Text(text::AllRecords, lang).arg(rows_.size());
+    return Text(text::SelectedRecords, lang)
         .arg(rows_[first_].RecordNo)
         .arg(rows_[last_].RecordNo)
         .arg(last_ - first_ + 1);

@@ -3,15 +3,12 @@
 #include "analysis/analysis_settings.h"
 #include "analysis/analysis_texts.h"
 #include "data/record_text.h"
+#include "platform/text_string.h"
 
 #include <algorithm>
 
 namespace vyz::analysis {
 namespace {
-
-QString u(const TextPair& t, int lang) {
-    return QString::fromUtf8(t.in(lang));
-}
 
 const TextPair* const QuantityNames[QuantityCount] = {
     &text::DensityName, &text::PorosityName, &text::CompactionName, &text::TemperatureName};
@@ -31,21 +28,21 @@ QStringList summaryRow(const QString& name, const Summary& s, int places) {
 
 QStringList figureColumns(const QString& first, int lang) {
     return {first,
-            u(text::Count, lang),
-            u(text::Mean, lang),
-            u(text::StdDev, lang),
-            u(text::Min, lang),
-            u(text::Max, lang)};
+            Text(text::Count, lang),
+            Text(text::Mean, lang),
+            Text(text::StdDev, lang),
+            Text(text::Min, lang),
+            Text(text::Max, lang)};
 }
 
 QString pwlReason(PwlStatus status, int lang) {
     switch (status) {
     case PwlStatus::TooFew:
-        return u(text::PwlTooFew, lang);
+        return Text(text::PwlTooFew, lang);
     case PwlStatus::NoSpread:
-        return u(text::PwlNoSpread, lang);
+        return Text(text::PwlNoSpread, lang);
     case PwlStatus::Inverted:
-        return u(text::PwlInverted, lang);
+        return Text(text::PwlInverted, lang);
     case PwlStatus::Ok:
     case PwlStatus::NoLimit:
         break;
@@ -66,27 +63,27 @@ QVector<TextBlock> DescribeLot(const LotStatistics& s, const QString& scope, int
     figures.heading = scope;
     const int counted = s.records - s.deleted;
     if (counted == 0) {
-        figures.notes << u(text::NoRecords, lang);
+        figures.notes << Text(text::NoRecords, lang);
     } else {
-        figures.columns = figureColumns(u(text::Quantity, lang), lang);
+        figures.columns = figureColumns(Text(text::Quantity, lang), lang);
         for (int q = 0; q < QuantityCount; ++q)
-            figures.rows << summaryRow(u(*QuantityNames[q], lang), s.q[q], Places[q]);
-        if (s.q[Density].n == 1) figures.notes << u(text::NoSpreadOfOne, lang);
+            figures.rows << summaryRow(Text(*QuantityNames[q], lang), s.q[q], Places[q]);
+        if (s.q[Density].n == 1) figures.notes << Text(text::NoSpreadOfOne, lang);
     }
-    if (s.deleted) figures.notes << u(text::DeletedLeftOut, lang).arg(s.deleted);
-    if (s.noReference) figures.notes << u(text::NoReferenceLeftOut, lang).arg(s.noReference);
-    if (s.damaged) figures.notes << u(text::DamagedLeftOut, lang).arg(s.damaged);
+    if (s.deleted) figures.notes << Text(text::DeletedLeftOut, lang).arg(s.deleted);
+    if (s.noReference) figures.notes << Text(text::NoReferenceLeftOut, lang).arg(s.noReference);
+    if (s.damaged) figures.notes << Text(text::DamagedLeftOut, lang).arg(s.damaged);
     blocks << figures;
     if (counted == 0) return blocks;
 
     TextBlock materials;
-    materials.heading = u(text::ByMaterial, lang);
-    materials.columns = {u(text::Material, lang), u(text::Records, lang),
-                         u(text::DensityName, lang), u(text::PorosityName, lang),
-                         u(text::CompactionName, lang)};
+    materials.heading = Text(text::ByMaterial, lang);
+    materials.columns = {Text(text::Material, lang), Text(text::Records, lang),
+                         Text(text::DensityName, lang), Text(text::PorosityName, lang),
+                         Text(text::CompactionName, lang)};
     for (const MaterialFigures& m : s.materials) {
         QString name = QString::fromUtf8(MaterialName(unsigned(m.material), lang));
-        if (name.isEmpty()) name = u(text::NoMaterial, lang);
+        if (name.isEmpty()) name = Text(text::NoMaterial, lang);
         auto meanOf = [](const Summary& q, int places) {
             return q.n ? Number(q.mean, places) : QStringLiteral("-");
         };
@@ -96,35 +93,35 @@ QVector<TextBlock> DescribeLot(const LotStatistics& s, const QString& scope, int
     blocks << materials;
 
     TextBlock limits;
-    limits.heading = u(text::LimitsHeading, lang);
+    limits.heading = Text(text::LimitsHeading, lang);
     const Limits& l = s.limits;
     if (!l.Any()) {
-        limits.notes << u(text::NoLimits, lang);
+        limits.notes << Text(text::NoLimits, lang);
         blocks << limits;
         return blocks;
     }
     auto limitLine = [&](const TextPair& name, const std::optional<double>& v) {
-        if (v) limits.notes << u(name, lang) + QStringLiteral(": ") + LimitText(*v);
+        if (v) limits.notes << Text(name, lang) + QStringLiteral(": ") + LimitText(*v);
     };
     limitLine(text::PorosityLowName, l.porosityLow);
     limitLine(text::PorosityHighName, l.porosityHigh);
     limitLine(text::CompactionLowName, l.compactionLow);
     limitLine(text::TemperatureLowName, l.temperatureLow);
-    if (l.PorosityInverted()) limits.notes << u(text::PorosityInvertedNote, lang);
+    if (l.PorosityInverted()) limits.notes << Text(text::PorosityInvertedNote, lang);
     if (s.judged)
-        limits.notes << u(text::Within, lang)
+        limits.notes << Text(text::Within, lang)
                             .arg(s.passing)
                             .arg(s.judged)
                             .arg(Number(100.0 * s.passing / s.judged, 1));
     else
-        limits.notes << u(text::NoneJudged, lang);
-    if (s.unknown) limits.notes << u(text::UnknownCount, lang).arg(s.unknown);
+        limits.notes << Text(text::NoneJudged, lang);
+    if (s.unknown) limits.notes << Text(text::UnknownCount, lang).arg(s.unknown);
     blocks << limits;
 
     TextBlock pwl;
-    pwl.heading = u(text::PwlHeading, lang);
-    pwl.columns = {u(text::Quantity, lang), u(text::Count, lang), u(text::QLow, lang),
-                   u(text::QHigh, lang), u(text::Pwl, lang)};
+    pwl.heading = Text(text::PwlHeading, lang);
+    pwl.columns = {Text(text::Quantity, lang), Text(text::Count, lang), Text(text::QLow, lang),
+                   Text(text::QHigh, lang), Text(text::Pwl, lang)};
     const std::optional<double> lows[QuantityCount] = {
         {}, l.porosityLow, l.compactionLow, l.temperatureLow};
     const std::optional<double> highs[QuantityCount] = {{}, l.porosityHigh, {}, {}};
@@ -133,11 +130,11 @@ QVector<TextBlock> DescribeLot(const LotStatistics& s, const QString& scope, int
         if (p.status == PwlStatus::NoLimit) continue;
         const QString none = QStringLiteral("-");
         if (p.status == PwlStatus::Ok)
-            pwl.rows << QStringList{u(*QuantityNames[q], lang), QString::number(s.q[q].n),
+            pwl.rows << QStringList{Text(*QuantityNames[q], lang), QString::number(s.q[q].n),
                                     lows[q] ? Number(p.qLow, 2) : none,
                                     highs[q] ? Number(p.qHigh, 2) : none, Number(p.percent, 1)};
         else
-            pwl.rows << QStringList{u(*QuantityNames[q], lang), QString::number(s.q[q].n), none,
+            pwl.rows << QStringList{Text(*QuantityNames[q], lang), QString::number(s.q[q].n), none,
                                     none, pwlReason(p.status, lang)};
     }
     if (!pwl.rows.isEmpty()) blocks << pwl;
@@ -146,29 +143,31 @@ QVector<TextBlock> DescribeLot(const LotStatistics& s, const QString& scope, int
 
 QString VerdictText(const ArchiveRecord& r, const RecordVerdict& v, const Limits& l, int lang) {
     if (v.verdict == Verdict::None) return {};
-    if (v.verdict == Verdict::Pass) return u(text::PassTip, lang);
+    if (v.verdict == Verdict::Pass) return Text(text::PassTip, lang);
     const RecordValues values = ValuesOf(r);
     QStringList parts;
     auto value = [&](Quantity q) { return Number(values.value[q].value_or(0), 1); };
     if (v.failed & PorosityLowBit)
-        parts << u(text::PorosityBelow, lang).arg(value(Porosity), LimitText(*l.porosityLow));
+        parts << Text(text::PorosityBelow, lang).arg(value(Porosity), LimitText(*l.porosityLow));
     if (v.failed & PorosityHighBit)
-        parts << u(text::PorosityAbove, lang).arg(value(Porosity), LimitText(*l.porosityHigh));
+        parts << Text(text::PorosityAbove, lang).arg(value(Porosity), LimitText(*l.porosityHigh));
     if (v.failed & CompactionLowBit)
-        parts << u(text::CompactionBelow, lang).arg(value(Compaction), LimitText(*l.compactionLow));
+        parts << Text(text::CompactionBelow, lang)
+                     .arg(value(Compaction), LimitText(*l.compactionLow));
     if (v.failed & TemperatureLowBit)
-        parts << u(text::TemperatureBelow, lang)
+        parts << Text(text::TemperatureBelow, lang)
                      .arg(value(Temperature), LimitText(*l.temperatureLow));
     QString out;
     if (!parts.isEmpty())
-        out = u(text::FailTip, lang) + QLatin1Char(' ') + parts.join(QStringLiteral("; "));
+        out = Text(text::FailTip, lang) + QLatin1Char(' ') + parts.join(QStringLiteral("; "));
     if (v.unchecked) {
         const bool noReference =
             (v.unchecked & (PorosityLowBit | PorosityHighBit | CompactionLowBit)) &&
             !HasReference(r);
-        const QString why = noReference ? u(text::NoReference, lang) : u(text::NotANumber, lang);
+        const QString why =
+            noReference ? Text(text::NoReference, lang) : Text(text::NotANumber, lang);
         if (!out.isEmpty()) out += QLatin1Char('\n');
-        out += u(text::UnknownTip, lang) + QLatin1Char(' ') + why;
+        out += Text(text::UnknownTip, lang) + QLatin1Char(' ') + why;
     }
     return out;
 }

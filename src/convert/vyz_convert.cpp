@@ -15,6 +15,7 @@
 #include "output/report_binding.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "platform/staged_write.h"
 #include "report/report_export.h"
 #include "vyz_version.h"
 
@@ -136,19 +137,20 @@ struct Format {
     report::ExportFormat report;
     MapFormat map;
 };
-constexpr Format Formats[] = {
-    {"pdf", Kind::Report, report::ExportFormat::Pdf, {}},
-    {"xlsx", Kind::Report, report::ExportFormat::Xlsx, {}},
-    {"ods", Kind::Report, report::ExportFormat::Ods, {}},
-    {"odt", Kind::Report, report::ExportFormat::Odt, {}},
-    {"rtf", Kind::Report, report::ExportFormat::Rtf, {}},
-    {"html", Kind::Report, report::ExportFormat::Html, {}},
-    {"txt", Kind::Report, report::ExportFormat::Text, {}},
-    {"csv", Kind::Csv, {}, {}},
-    {"gpx", Kind::Map, {}, MapFormat::Gpx},
-    {"kml", Kind::Map, {}, MapFormat::Kml},
-    {"geojson", Kind::Map, {}, MapFormat::GeoJson},
-};
+// The report's formats as its export table names them, then the record exports.
+const std::vector<Format>& formats() {
+    static const std::vector<Format> all = [] {
+        std::vector<Format> f;
+        for (const report::ExportFormatEntry& e : report::ExportFormats)
+            f.push_back({e.suffix, Kind::Report, e.format, {}});
+        f.push_back({"csv", Kind::Csv, {}, {}});
+        f.push_back({"gpx", Kind::Map, {}, MapFormat::Gpx});
+        f.push_back({"kml", Kind::Map, {}, MapFormat::Kml});
+        f.push_back({"geojson", Kind::Map, {}, MapFormat::GeoJson});
+        return f;
+    }();
+    return all;
+}
 
 const Format* findFormat(std::string name) {
     for (char& c : name)
@@ -156,7 +158,7 @@ const Format* findFormat(std::string name) {
     if (name == "text") name = "txt";
     if (name == "htm") name = "html";
     if (name == "json") name = "geojson";
-    for (const Format& f : Formats)
+    for (const Format& f : formats())
         if (name == f.name) return &f;
     return nullptr;
 }
@@ -287,13 +289,12 @@ private:
 };
 
 bool writeBytes(const std::string& target, const std::string& text) {
-    StagedFile file(target);
-    if (!file.Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()}) ||
-        !file.Commit()) {
-        say(format(CannotWrite, target.c_str(), std::strerror(file.Error())));
-        return false;
-    }
-    return true;
+    QString error;
+    if (WriteStaged(QFile::decodeName(target.c_str()), {text.data(), qsizetype(text.size())},
+                    &error))
+        return true;
+    say(format(CannotWrite, target.c_str(), error.toLocal8Bit().constData()));
+    return false;
 }
 
 bool convert(const std::string& input, const std::string& target, const Options& o,

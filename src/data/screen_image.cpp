@@ -1,11 +1,5 @@
 #include "data/screen_image.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace vyz {
 
 Rgb RgbFromColorValue(uint32_t value) {
@@ -117,43 +111,6 @@ std::vector<uint8_t> EncodeBmp24(const Picture& picture) {
             out.push_back(0);
     }
     return out;
-}
-
-bool WriteBmp24(const Picture& picture, const std::string& path, std::string* error) {
-    const std::vector<uint8_t> data = EncodeBmp24(picture);
-    const std::string temp = path + ".tmp";
-    auto fail = [&](const char* what) {
-        if (error) *error = std::string(what) + ": " + std::strerror(errno);
-        return false;
-    };
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return fail(temp.c_str());
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int saved = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            errno = saved;
-            return fail(temp.c_str());
-        }
-        done += std::size_t(n);
-    }
-    if (::close(fd) != 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        errno = saved;
-        return fail(temp.c_str());
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        errno = saved;
-        return fail(path.c_str());
-    }
-    return true;
 }
 
 } // namespace vyz

@@ -62,8 +62,5 @@ Picture RenderColourPicture(const uint8_t* colour);
 // The picture as a bottom-up 24-bit Windows bitmap file (BITMAPFILEHEADER + BITMAPINFOHEADER,
 // rows padded to four bytes).
 std::vector<uint8_t> EncodeBmp24(const Picture& picture);
-// Writes the bitmap to `path`, replacing an earlier file only once the new one is complete (a
-// temporary file beside it, then a rename). On failure returns false and describes why in `error`.
-bool WriteBmp24(const Picture& picture, const std::string& path, std::string* error);
 
 } // namespace vyz

@@ -3,6 +3,7 @@
 #include "history/history_texts.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "platform/text_string.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,10 +21,6 @@ constexpr int RetryMs = 30000;
 
 std::string readKey(const char* key, const char* fallback) {
     return IniRead("History", key, std::string(fallback), 256);
-}
-
-QString text(const TextPair& pair) {
-    return QString::fromUtf8(pair());
 }
 
 // The types the server thread's queued signals and calls carry.
@@ -149,7 +146,7 @@ void ServerLink::Kick() {
 
 void ServerLink::Search(const RecordFilter& filter, int request) {
     if (!settings_.enabled) {
-        emit SearchDone(request, {}, false, text(ServerNotSetText));
+        emit SearchDone(request, {}, false, Text(ServerNotSetText));
         return;
     }
     if (!connectServer()) {
@@ -193,13 +190,13 @@ HistoryDb::Open HistoryService::Open(const QString& path, QString* message) {
     case HistoryDb::Open::Ok:
         break;
     case HistoryDb::Open::MovedAside:
-        *message = text(MovedAsideText).arg(path, movedTo);
+        *message = Text(MovedAsideText).arg(path, movedTo);
         break;
     case HistoryDb::Open::Newer:
-        *message = text(NewerText).arg(path);
+        *message = Text(NewerText).arg(path);
         break;
     case HistoryDb::Open::Failed:
-        *message = text(OpenFailedText).arg(path, local_.Error());
+        *message = Text(OpenFailedText).arg(path, local_.Error());
         break;
     }
     if (!local_.IsOpen()) return result;
@@ -232,7 +229,7 @@ void HistoryService::ApplyServerSettings(const ServerSettings& settings) {
 
 void HistoryService::SearchServer(const RecordFilter& filter, int request) {
     if (!link_) {
-        emit SearchDone(request, {}, false, text(ServerNotSetText));
+        emit SearchDone(request, {}, false, Text(ServerNotSetText));
         return;
     }
     QMetaObject::invokeMethod(link_,

@@ -3,6 +3,8 @@
 #include "data/lang_texts.h"
 #include "data/record_text.h"
 #include "history/history_texts.h"
+#include "platform/message_box.h"
+#include "platform/text_string.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +16,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -23,10 +24,6 @@
 
 namespace vyz::history {
 namespace {
-
-QString text(const TextPair& pair) {
-    return QString::fromUtf8(pair());
-}
 
 QTableWidget* makeTable(QWidget* parent, const char* name) {
     auto* t = new QTableWidget(parent);
@@ -156,36 +153,34 @@ void HistoryWindow::showEvent(QShowEvent* event) {
 }
 
 void HistoryWindow::Retranslate() {
-    setWindowTitle(text(HistoryTitleText));
-    readoutsLabel_->setText(text(ReadoutsText));
+    setWindowTitle(Text(HistoryTitleText));
+    readoutsLabel_->setText(Text(ReadoutsText));
     readoutTable_->setColumnCount(5);
-    readoutTable_->setHorizontalHeaderLabels({text(ColumnTimeText), text(ColumnSourceText),
-                                              text(ColumnInstrumentText), text(ColumnCountText),
-                                              text(ColumnQueuedText)});
-    loadReadout_->setText(text(LoadReadoutText));
-    deleteReadout_->setText(text(DeleteReadoutText));
-    searchLabel_->setText(text(SearchGroupText));
-    fromOn_->setText(text(FromText));
-    toOn_->setText(text(ToText));
-    materialLabel_->setText(text(MaterialText));
-    instrumentLabel_->setText(text(InstrumentText));
-    textLabel_->setText(text(TextText));
-    onServer_->setText(text(OnServerText));
-    search_->setText(text(SearchText));
-    loadRecords_->setText(text(LoadRecordsText));
-    server_->setText(text(ServerButtonText));
+    readoutTable_->setHorizontalHeaderLabels({Text(ColumnTimeText), Text(ColumnSourceText),
+                                              Text(ColumnInstrumentText), Text(ColumnCountText),
+                                              Text(ColumnQueuedText)});
+    loadReadout_->setText(Text(LoadReadoutText));
+    deleteReadout_->setText(Text(DeleteReadoutText));
+    searchLabel_->setText(Text(SearchGroupText));
+    fromOn_->setText(Text(FromText));
+    toOn_->setText(Text(ToText));
+    materialLabel_->setText(Text(MaterialText));
+    instrumentLabel_->setText(Text(InstrumentText));
+    textLabel_->setText(Text(TextText));
+    onServer_->setText(Text(OnServerText));
+    search_->setText(Text(SearchText));
+    loadRecords_->setText(Text(LoadRecordsText));
+    server_->setText(Text(ServerButtonText));
     const int material = material_->currentIndex();
     material_->clear();
-    material_->addItem(text(AnyText), -1);
+    material_->addItem(Text(AnyText), -1);
     for (int i = 1; i < MaterialCount; ++i)
         material_->addItem(QString::fromUtf8(MaterialName(unsigned(i), LangIndex.load())), i);
     material_->setCurrentIndex(std::max(material, 0));
     refreshInstruments();
-    const QStringList heads = {
-        QString::fromUtf8(LangTexts[31]()), QString::fromUtf8(LangTexts[34]()),
-        QString::fromUtf8(LangTexts[35]()), QString::fromUtf8(LangTexts[39]()),
-        QString::fromUtf8(LangTexts[36]()), QString::fromUtf8(LangTexts[37]()),
-        QString::fromUtf8(LangTexts[44]()), text(ColumnInstrumentText)};
+    const QStringList heads = {Text(LangTexts[31]), Text(LangTexts[34]),       Text(LangTexts[35]),
+                               Text(LangTexts[39]), Text(LangTexts[36]),       Text(LangTexts[37]),
+                               Text(LangTexts[44]), Text(ColumnInstrumentText)};
     foundTable_->setColumnCount(int(heads.size()));
     foundTable_->setHorizontalHeaderLabels(heads);
     showState(service_.State());
@@ -195,7 +190,7 @@ void HistoryWindow::refreshInstruments() {
     const QString current =
         instrument_->currentIndex() > 0 ? instrument_->currentText() : QString();
     instrument_->clear();
-    instrument_->addItem(text(AnyText));
+    instrument_->addItem(Text(AnyText));
     for (const QString& name : service_.Local().Instruments())
         instrument_->addItem(name);
     const int at = instrument_->findText(current);
@@ -211,7 +206,7 @@ void HistoryWindow::RefreshReadouts() {
         setRow(readoutTable_, i,
                {r.takenAt.toLocalTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")), r.source,
                 r.instrument, QString::number(r.count),
-                server ? text(r.queued ? QueuedYesText : QueuedNoText) : QString()});
+                server ? Text(r.queued ? QueuedYesText : QueuedNoText) : QString()});
     }
     readoutTable_->resizeColumnsToContents();
     refreshInstruments();
@@ -230,7 +225,7 @@ RecordFilter HistoryWindow::filter() const {
 void HistoryWindow::RunSearch() {
     ++searchRequest_;
     if (onServer_->isChecked()) {
-        foundLabel_->setText(text(SearchingText));
+        foundLabel_->setText(Text(SearchingText));
         service_.SearchServer(filter(), searchRequest_);
         return;
     }
@@ -255,11 +250,11 @@ void HistoryWindow::showFound(const std::vector<FoundRecord>& found, bool more,
     }
     foundTable_->resizeColumnsToContents();
     if (!error.isEmpty())
-        foundLabel_->setText(text(SearchFailedText).arg(error));
+        foundLabel_->setText(Text(SearchFailedText).arg(error));
     else if (more)
-        foundLabel_->setText(text(FoundMoreText).arg(found_.size()));
+        foundLabel_->setText(Text(FoundMoreText).arg(found_.size()));
     else
-        foundLabel_->setText(text(FoundText).arg(found_.size()));
+        foundLabel_->setText(Text(FoundText).arg(found_.size()));
 }
 
 qint64 HistoryWindow::currentReadout(int* row) const {
@@ -273,17 +268,17 @@ void HistoryWindow::LoadReadout() {
     int row = -1;
     const qint64 id = currentReadout(&row);
     if (id == 0) {
-        status_(text(NothingSelectedText));
+        status_(Text(NothingSelectedText));
         return;
     }
     std::vector<ArchiveRecord> records;
     for (const FoundRecord& f : service_.Local().RecordsOf(id))
         records.push_back(f.record);
     if (!load_(records, readouts_[size_t(row)].coordinates)) {
-        status_(text(BusyText));
+        status_(Text(BusyText));
         return;
     }
-    status_(text(LoadedText).arg(records.size()));
+    status_(Text(LoadedText).arg(records.size()));
 }
 
 void HistoryWindow::LoadRecords() {
@@ -296,7 +291,7 @@ void HistoryWindow::LoadRecords() {
         for (int i = 0; i < int(found_.size()); ++i)
             rows.insert(i);
     if (rows.empty()) {
-        status_(text(NothingSelectedText));
+        status_(Text(NothingSelectedText));
         return;
     }
     std::vector<ArchiveRecord> records;
@@ -307,33 +302,32 @@ void HistoryWindow::LoadRecords() {
         coordinates = coordinates || found_[size_t(*it)].coordinates;
     }
     if (!load_(records, coordinates)) {
-        status_(text(BusyText));
+        status_(Text(BusyText));
         return;
     }
-    status_(text(LoadedText).arg(records.size()));
+    status_(Text(LoadedText).arg(records.size()));
 }
 
 void HistoryWindow::DeleteReadout() {
     int row = -1;
     const qint64 id = currentReadout(&row);
     if (id == 0) {
-        status_(text(NothingSelectedText));
+        status_(Text(NothingSelectedText));
         return;
     }
     const ReadoutInfo& r = readouts_[size_t(row)];
-    QMessageBox box(
-        QMessageBox::Question, windowTitle(),
-        text(DeleteQuestionText)
+    const QString question =
+        Text(DeleteQuestionText)
             .arg(r.takenAt.toLocalTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")), r.source)
-            .arg(r.count),
-        QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    if (box.exec() != QMessageBox::Yes) return;
+            .arg(r.count);
+    if (ShowMessageBox(this, QMessageBox::Question, windowTitle(), question,
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
     if (!service_.Local().DeleteReadout(id)) {
-        status_(text(StoreFailedText).arg(service_.Local().Error()));
+        status_(Text(StoreFailedText).arg(service_.Local().Error()));
         return;
     }
-    status_(text(DeletedText));
+    status_(Text(DeletedText));
     RefreshReadouts();
 }
 
@@ -349,32 +343,32 @@ void HistoryWindow::showState(const ServerState& state) {
     QString s;
     switch (state.status) {
     case ServerState::Off:
-        s = text(ServerOffText);
+        s = Text(ServerOffText);
         break;
     case ServerState::Connecting:
-        s = text(ServerConnectingText);
+        s = Text(ServerConnectingText);
         break;
     case ServerState::Connected:
-        s = text(state.encrypted ? ServerEncryptedText : ServerPlainText);
+        s = Text(state.encrypted ? ServerEncryptedText : ServerPlainText);
         break;
     case ServerState::Unreachable:
-        s = text(ServerUnreachableText).arg(state.error.trimmed());
+        s = Text(ServerUnreachableText).arg(state.error.trimmed());
         break;
     case ServerState::Newer:
-        s = text(ServerNewerText);
+        s = Text(ServerNewerText);
         break;
     }
     if (state.status != ServerState::Off)
-        s += QStringLiteral("; ") + text(QueueText).arg(state.queued);
+        s += QStringLiteral("; ") + Text(QueueText).arg(state.queued);
     serverState_->setText(s);
     serverState_->setToolTip(state.error);
 }
 
 ServerDialog::ServerDialog(const ServerSettings& settings, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dlgHistoryServer"));
-    setWindowTitle(text(SettingsTitleText));
+    setWindowTitle(Text(SettingsTitleText));
     auto* form = new QFormLayout(this);
-    enabled_ = new QCheckBox(text(SettingsEnabledText), this);
+    enabled_ = new QCheckBox(Text(SettingsEnabledText), this);
     enabled_->setObjectName(QStringLiteral("chkServer"));
     enabled_->setChecked(settings.enabled);
     host_ = new QLineEdit(settings.server.host, this);
@@ -388,11 +382,11 @@ ServerDialog::ServerDialog(const ServerSettings& settings, QWidget* parent) : QD
     user_ = new QLineEdit(settings.server.user, this);
     user_->setObjectName(QStringLiteral("edtUser"));
     form->addRow(enabled_);
-    form->addRow(text(SettingsHostText), host_);
-    form->addRow(text(SettingsPortText), port_);
-    form->addRow(text(SettingsDatabaseText), database_);
-    form->addRow(text(SettingsUserText), user_);
-    auto* note = new QLabel(text(SettingsPasswordNoteText), this);
+    form->addRow(Text(SettingsHostText), host_);
+    form->addRow(Text(SettingsPortText), port_);
+    form->addRow(Text(SettingsDatabaseText), database_);
+    form->addRow(Text(SettingsUserText), user_);
+    auto* note = new QLabel(Text(SettingsPasswordNoteText), this);
     note->setWordWrap(true);
     form->addRow(note);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

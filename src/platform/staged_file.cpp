@@ -132,6 +132,23 @@ bool StagedFile::Commit() {
     return true;
 }
 
+bool StagedFile::AdoptWritten() {
+    if (staging_.empty()) return error_ = EBADF, false;
+    // Opened again by name: a library that replaced the file left our descriptor on the old one.
+    const int fd = ::open(staging_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_ = fd < 0 ? errno : EINVAL;
+        if (fd >= 0) ::close(fd);
+        Discard();
+        return false;
+    }
+    ::close(fd_);
+    fd_ = fd;
+    length_ = uint64_t(st.st_size);
+    return true;
+}
+
 void StagedFile::Discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

@@ -1,4 +1,5 @@
-// The one writer that replaces a file on disk (settings file, measurement files): the new content
+// The one writer that replaces a file on disk (settings file, measurement files, exports, pictures,
+// prepared reports): the new content
 // goes into a staging file beside the target and replaces it by a rename only once it is all on
 // disk. Standard C++ and POSIX only.
 #pragma once
@@ -33,6 +34,12 @@ public:
     bool Commit();
     // Removes the staging file; the target is unchanged.
     void Discard();
+
+    // For a library that writes a file only by its name: the staging file's name after Create. The
+    // library may write into that file or put a file of its own in its place under that name;
+    // AdoptWritten then takes that file whole as the content, and Commit follows.
+    const std::string& StagingPath() const { return staging_; }
+    bool AdoptWritten();
 
     int Error() const { return error_; }                  // errno of the last failure
     const std::string& Target() const { return target_; } // the file that will be replaced

@@ -148,7 +148,7 @@ QString manifestXml(const QString& mime) {
 // Writes the container: "mimetype" first and stored, then the parts.
 ExportResult writeOdf(const QString& path, const QString& mime, const QString& content,
                       const QString& styles) {
-    detail::TempTarget target(path);
+    detail::StagedTarget target(path);
     if (!target.ok()) return detail::Failed(target.error());
     int zipError = 0;
     zip_t* zip = zip_open(QFile::encodeName(target.path()).constData(), ZIP_CREATE | ZIP_TRUNCATE,

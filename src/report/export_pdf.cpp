@@ -3,21 +3,19 @@
 #include "report/export_support.h"
 #include "report/report_painter.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QPdfWriter>
 
 namespace vyz::report {
 
 ExportResult ExportPdf(const PreparedReport& report, const QString& path, Progress* progress) {
-    detail::TempTarget target(path);
-    if (!target.ok()) return detail::Failed(target.error());
-    // Qt's PDF writer ignores failed writes to a file it opens itself (a full disk gave a cut
-    // file and success), so it writes into a file whose errors are checked here.
-    QFile file(target.path());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return detail::Failed(file.errorString());
+    // Qt's PDF writer ignores failed writes to the device it writes to (a full disk gave a cut
+    // file and success), so it writes into memory and the staged writer puts that on disk.
+    QByteArray bytes;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setResolution(1200);
         writer.setCreator(QStringLiteral("VYZ report engine"));
         writer.setTitle(QString());
@@ -30,13 +28,7 @@ ExportResult ExportPdf(const PreparedReport& report, const QString& path, Progre
             return detail::Failed(QStringLiteral("the PDF file could not be written"));
         }
     }
-    if (!file.flush() || file.error() != QFileDevice::NoError)
-        return detail::Failed(file.errorString());
-    file.close();
-    if (file.error() != QFileDevice::NoError) return detail::Failed(file.errorString());
-    QString error;
-    if (!target.Commit(&error)) return detail::Failed(error);
-    return {};
+    return detail::WriteWholeFile(path, bytes);
 }
 
 } // namespace vyz::report

@@ -1,90 +1,45 @@
 #include "report/export_support.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include "platform/staged_write.h"
+
+#include <QFile>
 
 namespace vyz::report {
 
+const ExportFormatEntry& ExportFormatOf(ExportFormat format) {
+    for (const ExportFormatEntry& entry : ExportFormats)
+        if (entry.format == format) return entry;
+    return ExportFormats[0]; // every value of the enumeration has its entry
+}
+
 QString ExportSuffix(ExportFormat format) {
-    switch (format) {
-    case ExportFormat::Text:
-        return QStringLiteral("txt");
-    case ExportFormat::Xlsx:
-        return QStringLiteral("xlsx");
-    case ExportFormat::Pdf:
-        return QStringLiteral("pdf");
-    case ExportFormat::Html:
-        return QStringLiteral("html");
-    case ExportFormat::Rtf:
-        return QStringLiteral("rtf");
-    case ExportFormat::Ods:
-        return QStringLiteral("ods");
-    case ExportFormat::Odt:
-        return QStringLiteral("odt");
-    }
-    return {};
+    return QString::fromLatin1(ExportFormatOf(format).suffix);
 }
 
 ExportResult ExportReport(ExportFormat format, const PreparedReport& report, const QString& path,
                           Progress* progress) {
     if (report.IsEmpty()) return detail::Failed(QStringLiteral("the report has no pages"));
-    switch (format) {
-    case ExportFormat::Text:
-        return ExportText(report, path, progress);
-    case ExportFormat::Xlsx:
-        return ExportXlsx(report, path, progress);
-    case ExportFormat::Pdf:
-        return ExportPdf(report, path, progress);
-    case ExportFormat::Html:
-        return ExportHtml(report, path, progress);
-    case ExportFormat::Rtf:
-        return ExportRtf(report, path, progress);
-    case ExportFormat::Ods:
-        return ExportOds(report, path, progress);
-    case ExportFormat::Odt:
-        return ExportOdt(report, path, progress);
-    }
-    return detail::Failed(QStringLiteral("unknown format"));
+    return ExportFormatOf(format).exporter(report, path, progress);
 }
 
 namespace detail {
 
-TempTarget::TempTarget(const QString& target) : target_(target) {
-    const QFileInfo info(target);
-    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                        QStringLiteral(".XXXXXX"));
-    file.setAutoRemove(false);
-    if (!file.open()) {
-        error_ = file.errorString();
-        return;
-    }
-    temp_ = file.fileName();
+StagedTarget::StagedTarget(const QString& target) : file_(QFile::encodeName(target).toStdString()) {
+    if (file_.Create())
+        path_ = QFile::decodeName(file_.StagingPath().c_str());
+    else
+        error_ = SystemErrorText(file_.Error());
 }
 
-TempTarget::~TempTarget() {
-    if (!committed_ && !temp_.isEmpty()) QFile::remove(temp_);
-}
-
-bool TempTarget::Commit(QString* error) {
-    QFile::setPermissions(temp_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                     QFile::ReadOther);
-    if (std::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(target_).constData()) !=
-        0) {
-        if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    committed_ = true;
-    return true;
+bool StagedTarget::Commit(QString* error) {
+    if (file_.AdoptWritten() && file_.Commit()) return true;
+    if (error) *error = SystemErrorText(file_.Error());
+    return false;
 }
 
 ExportResult WriteWholeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return Failed(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.commit()) return Failed(file.errorString());
+    QString error;
+    if (!WriteStaged(path, bytes, &error)) return Failed(error);
     return {};
 }
 

@@ -1,6 +1,7 @@
 // Helpers shared by the exporters.
 #pragma once
 
+#include "platform/staged_file.h"
 #include "report/report_export.h"
 #include "report/report_grid.h"
 
@@ -9,27 +10,25 @@
 
 namespace vyz::report::detail {
 
-// A temporary file beside the target, renamed over the target by Commit(); removed otherwise.
-class TempTarget {
+// The staging file of an export that a library writes by name (the workbook and zip writers, the
+// printer printing into a PDF file); Commit replaces the target with it through the staged writer.
+// Without Commit the target stays as it was and the staging file goes.
+class StagedTarget {
 public:
-    explicit TempTarget(const QString& target);
-    ~TempTarget();
-    TempTarget(const TempTarget&) = delete;
-    TempTarget& operator=(const TempTarget&) = delete;
+    explicit StagedTarget(const QString& target);
 
-    bool ok() const { return !temp_.isEmpty(); }
+    bool ok() const { return !path_.isEmpty(); }
     const QString& error() const { return error_; }
-    const QString& path() const { return temp_; }
+    const QString& path() const { return path_; } // the staging file's name
     bool Commit(QString* error);
 
 private:
-    QString target_;
-    QString temp_;
+    StagedFile file_;
+    QString path_;
     QString error_;
-    bool committed_ = false;
 };
 
-// Writes `bytes` to `path` through a TempTarget.
+// Writes `bytes` as the whole file `path` through the staged writer.
 ExportResult WriteWholeFile(const QString& path, const QByteArray& bytes);
 
 ExportResult Failed(const QString& error);

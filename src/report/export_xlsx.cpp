@@ -24,7 +24,7 @@ QString formatKey(const TextStyle& s) {
 
 ExportResult ExportXlsx(const PreparedReport& report, const QString& path, Progress* progress) {
     const ReportGrid grid = BuildGrid(report);
-    detail::TempTarget target(path);
+    detail::StagedTarget target(path);
     if (!target.ok()) return detail::Failed(target.error());
     const QByteArray tempName = QFile::encodeName(target.path());
     lxw_workbook* book = workbook_new(tempName.constData());

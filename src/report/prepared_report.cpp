@@ -1,8 +1,9 @@
 #include "report/prepared_report.h"
 
+#include "platform/staged_write.h"
+
 #include <QDataStream>
 #include <QFile>
-#include <QSaveFile>
 
 namespace vyz::report {
 namespace {
@@ -63,12 +64,8 @@ bool readLines(QDataStream& s, PreparedObject& o) {
 } // namespace
 
 bool PreparedReport::SaveToFile(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    QDataStream s(&file);
+    QByteArray bytes;
+    QDataStream s(&bytes, QIODevice::WriteOnly);
     s.setVersion(QDataStream::Qt_6_4);
     s << Magic << Version << qint32(pages.size());
     for (const PreparedPage& page : pages) {
@@ -84,11 +81,11 @@ bool PreparedReport::SaveToFile(const QString& path, QString* error) const {
             }
         }
     }
-    if (s.status() != QDataStream::Ok || !file.commit()) {
-        if (error) *error = file.errorString();
+    if (s.status() != QDataStream::Ok) {
+        if (error) *error = QStringLiteral("the report could not be encoded");
         return false;
     }
-    return true;
+    return WriteStaged(path, bytes, error);
 }
 
 bool PreparedReport::LoadFromFile(const QString& path, QString* error) {

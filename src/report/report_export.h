@@ -14,22 +14,12 @@ namespace vyz::report {
 
 enum class ExportFormat { Text, Xlsx, Pdf, Html, Rtf, Ods, Odt };
 
-inline constexpr ExportFormat AllExportFormats[] = {
-    ExportFormat::Text, ExportFormat::Xlsx, ExportFormat::Pdf, ExportFormat::Html,
-    ExportFormat::Rtf,  ExportFormat::Ods,  ExportFormat::Odt};
-
 struct ExportResult {
     enum Status { Ok, Cancelled, Failed } status = Ok;
     QString error; // why it failed (system or library text)
 
     bool ok() const { return status == Ok; }
 };
-
-// The file suffix of a format, without the dot ("pdf").
-QString ExportSuffix(ExportFormat format);
-
-ExportResult ExportReport(ExportFormat format, const PreparedReport& report, const QString& path,
-                          Progress* progress = nullptr);
 
 // The individual exporters (ExportReport picks one).
 ExportResult ExportText(const PreparedReport& report, const QString& path, Progress* progress);
@@ -39,5 +29,32 @@ ExportResult ExportPdf(const PreparedReport& report, const QString& path, Progre
 ExportResult ExportXlsx(const PreparedReport& report, const QString& path, Progress* progress);
 ExportResult ExportOds(const PreparedReport& report, const QString& path, Progress* progress);
 ExportResult ExportOdt(const PreparedReport& report, const QString& path, Progress* progress);
+
+// One export format: its file suffix (without the dot), the key of its name among the report's
+// texts, and its exporter.
+struct ExportFormatEntry {
+    ExportFormat format;
+    const char* suffix;
+    const char* label;
+    ExportResult (*exporter)(const PreparedReport&, const QString&, Progress*);
+};
+
+// Every format, in the order the export menu offers them; the preview's menu and file dialog and
+// the converter read this table.
+inline constexpr ExportFormatEntry ExportFormats[] = {
+    {ExportFormat::Text, "txt", "ExportText", ExportText},
+    {ExportFormat::Xlsx, "xlsx", "ExportXlsx", ExportXlsx},
+    {ExportFormat::Pdf, "pdf", "ExportPdf", ExportPdf},
+    {ExportFormat::Html, "html", "ExportHtml", ExportHtml},
+    {ExportFormat::Rtf, "rtf", "ExportRtf", ExportRtf},
+    {ExportFormat::Ods, "ods", "ExportOds", ExportOds},
+    {ExportFormat::Odt, "odt", "ExportOdt", ExportOdt}};
+
+const ExportFormatEntry& ExportFormatOf(ExportFormat format);
+// The file suffix of a format, without the dot ("pdf").
+QString ExportSuffix(ExportFormat format);
+
+ExportResult ExportReport(ExportFormat format, const PreparedReport& report, const QString& path,
+                          Progress* progress = nullptr);
 
 } // namespace vyz::report

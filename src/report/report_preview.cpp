@@ -1,5 +1,7 @@
 #include "report/report_preview.h"
 
+#include "platform/message_box.h"
+#include "report/export_support.h"
 #include "report/report_language.h"
 #include "report/report_painter.h"
 
@@ -10,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
@@ -26,6 +27,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <optional>
 
 namespace vyz::report {
 
@@ -93,24 +95,10 @@ private:
     QProgressDialog dialog_;
 };
 
-QString formatName(ExportFormat format) {
-    switch (format) {
-    case ExportFormat::Text:
-        return Tr("ExportText");
-    case ExportFormat::Xlsx:
-        return Tr("ExportXlsx");
-    case ExportFormat::Pdf:
-        return Tr("ExportPdf");
-    case ExportFormat::Html:
-        return Tr("ExportHtml");
-    case ExportFormat::Rtf:
-        return Tr("ExportRtf");
-    case ExportFormat::Ods:
-        return Tr("ExportOds");
-    case ExportFormat::Odt:
-        return Tr("ExportOdt");
-    }
-    return {};
+// "PDF file (*.pdf)": the menu entry and the file dialog's filter.
+QString formatFilter(const ExportFormatEntry& entry) {
+    return Tr(entry.label) + QStringLiteral(" (*.") + QLatin1String(entry.suffix) +
+           QLatin1Char(')');
 }
 
 constexpr int ZoomPercents[] = {25, 50, 75, 100, 150, 200, 300};
@@ -221,10 +209,9 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     exportButton->setObjectName(QStringLiteral("Export"));
     exportButton->setPopupMode(QToolButton::InstantPopup);
     auto* exportMenu = new QMenu(exportButton);
-    for (ExportFormat format : AllExportFormats)
-        connect(exportMenu->addAction(formatName(format) + QStringLiteral(" (*.") +
-                                      ExportSuffix(format) + QLatin1Char(')')),
-                &QAction::triggered, this, [this, format] { ExportTo(format); });
+    for (const ExportFormatEntry& entry : ExportFormats)
+        connect(exportMenu->addAction(formatFilter(entry)), &QAction::triggered, this,
+                [this, format = entry.format] { ExportTo(format); });
     exportButton->setMenu(exportMenu);
     toolbar->addWidget(exportButton);
     toolbar->addSeparator();
@@ -254,7 +241,7 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     toolbar->addWidget(findEdit_);
     auto find = [this] {
         if (!findEdit_->text().isEmpty() && !FindNext(findEdit_->text()))
-            QMessageBox::information(this, Tr("Find"), Tr("NotFound"));
+            ShowMessageBox(this, QMessageBox::Information, Tr("Find"), Tr("NotFound"));
     };
     add("Find", QKeySequence::Find, [this] {
         findEdit_->setFocus();
@@ -412,9 +399,25 @@ void PreviewWindow::PrintReport() {
         from = to = page_;
     }
     printer_.setFullPage(true);
+    // Printing into a PDF file replaces that file through the staged writer: the printer writes
+    // the staging file, which replaces the chosen one only when every page is in it.
+    const QString file =
+        printer_.outputFormat() == QPrinter::PdfFormat ? printer_.outputFileName() : QString();
+    std::optional<detail::StagedTarget> staged;
+    if (!file.isEmpty()) {
+        staged.emplace(file);
+        if (!staged->ok()) {
+            ShowMessageBox(this, QMessageBox::Warning, windowTitle(), Tr("PrintFailed"));
+            return;
+        }
+        printer_.setOutputFileName(staged->path());
+    }
     DialogProgress progress(this, Tr("Printing"));
-    if (PaintReport(prepared(), printer_, from, to, &progress) == PaintResult::DeviceFailed)
-        QMessageBox::warning(this, windowTitle(), Tr("PrintFailed"));
+    const PaintResult result = PaintReport(prepared(), printer_, from, to, &progress);
+    if (staged) printer_.setOutputFileName(file);
+    if (result == PaintResult::DeviceFailed ||
+        (result == PaintResult::Done && staged && !staged->Commit(nullptr)))
+        ShowMessageBox(this, QMessageBox::Warning, windowTitle(), Tr("PrintFailed"));
 }
 
 void PreviewWindow::PageSetup() {
@@ -447,7 +450,8 @@ void PreviewWindow::SaveReport() {
     if (!path.endsWith(QLatin1Char('.') + suffix)) path += QLatin1Char('.') + suffix;
     QString error;
     if (!prepared().SaveToFile(path, &error))
-        QMessageBox::warning(this, windowTitle(), Tr("SaveFailed").arg(path, error));
+        ShowMessageBox(this, QMessageBox::Warning, windowTitle(),
+                       Tr("SaveFailed").arg(path, error));
 }
 
 void PreviewWindow::OpenReport() {
@@ -459,7 +463,8 @@ void PreviewWindow::OpenReport() {
     if (path.isEmpty()) return;
     QString error;
     if (!report_.Prepared().LoadFromFile(path, &error)) {
-        QMessageBox::warning(this, windowTitle(), Tr("OpenFailed").arg(path, error));
+        ShowMessageBox(this, QMessageBox::Warning, windowTitle(),
+                       Tr("OpenFailed").arg(path, error));
         return;
     }
     // The pages now come from the file, not from the layout and its data.
@@ -470,10 +475,9 @@ void PreviewWindow::OpenReport() {
 }
 
 void PreviewWindow::ExportTo(ExportFormat format) {
-    const QString suffix = ExportSuffix(format);
-    QString path = QFileDialog::getSaveFileName(this, Tr("Export"), QString(),
-                                                formatName(format) + QStringLiteral(" (*.") +
-                                                    suffix + QLatin1Char(')'),
+    const ExportFormatEntry& entry = ExportFormatOf(format);
+    const QString suffix = QLatin1String(entry.suffix);
+    QString path = QFileDialog::getSaveFileName(this, Tr("Export"), QString(), formatFilter(entry),
                                                 nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
     if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
@@ -481,7 +485,8 @@ void PreviewWindow::ExportTo(ExportFormat format) {
     DialogProgress progress(this, Tr("Exporting"));
     const ExportResult result = ExportReport(format, prepared(), path, &progress);
     if (result.status == ExportResult::Failed)
-        QMessageBox::warning(this, windowTitle(), Tr("ExportFailed").arg(path, result.error));
+        ShowMessageBox(this, QMessageBox::Warning, windowTitle(),
+                       Tr("ExportFailed").arg(path, result.error));
 }
 
 void Report::ShowPreparedReport(QWidget* parent) {

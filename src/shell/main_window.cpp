@@ -7,6 +7,7 @@
 #include "data/text_pair.h"
 #include "link/usb_shared.h"
 #include "platform/ini_file.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/usb_log.h"
 #include "report/report_language.h"
@@ -26,7 +27,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -95,7 +95,7 @@ TForm1::TForm1() {
     Form1 = this;
     // The USB request event starts signalled; only a start on USB wants what it asks for.
     ArchiveReadWanted = false;
-    ApplyStoredCommSettings(Comm1);
+    ApplyDefaultCommSettings(Comm1);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr8("VYZ. Плотномер асфальта"));
     setWindowIcon(ProgramIcon());
@@ -312,8 +312,8 @@ void TForm1::FormCreate() {
     LayoutStatusBar();
 
     // The language; an error in the chooser leaves the program in English.
-    switch (ReadStoredLanguage()) {
-    case StoredLanguage::Missing:
+    switch (ReadSettingsLanguage()) {
+    case SettingsLanguage::Missing:
         try {
             TfrmLanguage chooser;
             chooser.exec();
@@ -321,10 +321,10 @@ void TForm1::FormCreate() {
             ALangEngExecute();
         }
         break;
-    case StoredLanguage::Russian:
+    case SettingsLanguage::Russian:
         ALangRusExecute();
         break;
-    case StoredLanguage::English:
+    case SettingsLanguage::English:
         ALangEngExecute();
         break;
     }
@@ -332,21 +332,23 @@ void TForm1::FormCreate() {
     // Geometry, limited to the screen.
     const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
-    const QRect bounds = ReadStoredGeometry(
-        screenSize, minimumSize(), [this] { return WholeTableWidth(ReadStoredGPSMode() ? 9 : 7); });
+    const QRect bounds = ReadSettingsGeometry(screenSize, minimumSize(), [this] {
+        return WholeTableWidth(ReadSettingsGPSMode() ? 9 : 7);
+    });
     resize(bounds.size());
     move(bounds.topLeft());
     normalFrame_ = bounds;
-    const bool maximized = ReadStoredMaximized();
+    const bool maximized = ReadSettingsMaximized();
 
-    SetGPSMode(ReadStoredGPSMode()); // the layout of the last fill
+    SetGPSMode(ReadSettingsGPSMode()); // the layout of the last fill
 
     // The ports and the stored port (USB starts the worker). A port error must not keep
     // the window from coming up: it is shown and start-up goes on with the port closed.
     try {
         StartupPortSelection();
     } catch (const std::exception& e) {
-        QMessageBox::warning(nullptr, tr8(AppTitle()), QString::fromLocal8Bit(e.what()));
+        ShowMessageBox(nullptr, QMessageBox::Warning, tr8(AppTitle()),
+                       QString::fromLocal8Bit(e.what()));
     }
 
     FormResize();

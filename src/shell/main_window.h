@@ -259,7 +259,7 @@ private:
     void EndUsbRead(const QString& text);
     void WithdrawUsbRead();
     // [serial] (main_window_serial.cpp)
-    static void ApplyStoredCommSettings(TComm& comm);
+    static void ApplyDefaultCommSettings(TComm& comm);
     // While a read-out runs, the stop command is offered and the commands that would touch the
     // archive (and with `lockPorts` the port menu) are disabled.
     void SetReadoutRunning(bool running, bool lockPorts);

@@ -3,6 +3,7 @@
 // cells); the line ends stay as they are built.
 #include "data/text_pair.h"
 #include "output/clipboard_text.h"
+#include "platform/text_string.h"
 #include "shell/main_window.h"
 
 #include <QClipboard>
@@ -28,7 +29,7 @@ bool holdsData(const StringGrid* grid, int top, int bottom) {
 // With no record in what would be copied, the clipboard is left alone and the operator told.
 bool nothingToCopy(TForm1& form, const StringGrid* grid, int top, int bottom) {
     if (holdsData(grid, top, bottom)) return false;
-    form.SetStatusBarGeneral(QString::fromUtf8(NothingToCopy()));
+    form.SetStatusBarGeneral(Text(NothingToCopy));
     return true;
 }
 
@@ -38,7 +39,7 @@ void toClipboard(TForm1& form, const QString& text) {
     // Named explicitly too, for the programs that ask for the charset by name.
     data->setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
-    form.SetStatusBarGeneral(QString::fromUtf8(Copied()));
+    form.SetStatusBarGeneral(Text(Copied));
 }
 
 } // namespace

@@ -7,6 +7,9 @@
 #include "data/text_pair.h"
 #include "output/measurement_file.h"
 #include "output/record_export.h"
+#include "platform/message_box.h"
+#include "platform/staged_write.h"
+#include "platform/text_string.h"
 #include "shell/main_window.h"
 
 #include <QCheckBox>
@@ -18,7 +21,6 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QMenu>
-#include <QMessageBox>
 #include <QStandardPaths>
 #include <cstring>
 #include <span>
@@ -57,10 +59,6 @@ const TextPair CannotWrite{"Не удается записать файл \"%1\"
                            "Unable to write file \"%1\": %2"};
 const TextPair WriteErrorCaption{"Ошибка записи на диск", "Error writing to disk"};
 
-QString text(const TextPair& pair) {
-    return QString::fromUtf8(pair());
-}
-
 std::span<const ArchiveRecord> archive() {
     return {MeasurementArchive, size_t(std::clamp<int>(RecordCount.load(), 0, ArchiveCapacity))};
 }
@@ -75,30 +73,30 @@ QString& lastFolder() {
 bool askCsvOptions(QWidget* parent, CsvOptions& o) {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("frmCsvOptions"));
-    dialog.setWindowTitle(text(CsvTitle));
+    dialog.setWindowTitle(Text(CsvTitle));
     auto* form = new QFormLayout(&dialog);
     auto* separator = new QComboBox(&dialog);
     separator->setObjectName(QStringLiteral("cbSeparator"));
-    separator->addItem(text(Comma), QChar(','));
-    separator->addItem(text(Semicolon), QChar(';'));
-    separator->addItem(text(Tab), QChar('\t'));
+    separator->addItem(Text(Comma), QChar(','));
+    separator->addItem(Text(Semicolon), QChar(';'));
+    separator->addItem(Text(Tab), QChar('\t'));
     separator->setCurrentIndex(separator->findData(QChar(o.separator)));
     auto* decimal = new QComboBox(&dialog);
     decimal->setObjectName(QStringLiteral("cbDecimal"));
-    decimal->addItem(text(Point), QChar('.'));
-    decimal->addItem(text(Comma), QChar(','));
+    decimal->addItem(Text(Point), QChar('.'));
+    decimal->addItem(Text(Comma), QChar(','));
     decimal->setCurrentIndex(decimal->findData(QChar(o.decimal)));
     auto* dates = new QComboBox(&dialog);
     dates->setObjectName(QStringLiteral("cbDates"));
-    dates->addItem(text(IsoDates));
-    dates->addItem(text(TableDates));
+    dates->addItem(Text(IsoDates));
+    dates->addItem(Text(TableDates));
     dates->setCurrentIndex(o.tableDates ? 1 : 0);
-    auto* bom = new QCheckBox(text(BomText), &dialog);
+    auto* bom = new QCheckBox(Text(BomText), &dialog);
     bom->setObjectName(QStringLiteral("chkBom"));
     bom->setChecked(o.byteOrderMark);
-    form->addRow(text(SeparatorLabel), separator);
-    form->addRow(text(DecimalLabel), decimal);
-    form->addRow(text(DatesLabel), dates);
+    form->addRow(Text(SeparatorLabel), separator);
+    form->addRow(Text(DecimalLabel), decimal);
+    form->addRow(Text(DatesLabel), dates);
     form->addRow(bom);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -116,7 +114,7 @@ bool askCsvOptions(QWidget* parent, CsvOptions& o) {
 // The dialog itself asks before it accepts the name of an existing file.
 QString askTarget(QWidget* parent, const TextPair& title, const QString& filters,
                   const QStringList& suffixes, int* chosenFilter = nullptr) {
-    QFileDialog dialog(parent, text(title), lastFolder(), filters);
+    QFileDialog dialog(parent, Text(title), lastFolder(), filters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(suffixes.first());
@@ -132,21 +130,18 @@ QString askTarget(QWidget* parent, const TextPair& title, const QString& filters
 }
 
 bool writeFile(TForm1& form, const QString& path, const std::string& content) {
-    StagedFile file(QFile::encodeName(path).toStdString());
-    if (file.Write({reinterpret_cast<const uint8_t*>(content.data()), content.size()}) &&
-        file.Commit())
-        return true;
-    const QString message =
-        text(CannotWrite).arg(path, QString::fromLocal8Bit(std::strerror(file.Error())));
+    QString error;
+    if (WriteStaged(path, {content.data(), qsizetype(content.size())}, &error)) return true;
+    const QString message = Text(CannotWrite).arg(path, error);
     form.SetStatusBarGeneral(message);
-    QMessageBox::warning(&form, text(WriteErrorCaption), message);
+    ShowMessageBox(&form, QMessageBox::Warning, Text(WriteErrorCaption), message);
     return false;
 }
 
 bool tableIsEmpty(TForm1& form) {
     if (!archive().empty()) return false;
-    form.SetStatusBarGeneral(text(EmptyTable));
-    QMessageBox::information(&form, form.windowTitle(), text(EmptyTable));
+    form.SetStatusBarGeneral(Text(EmptyTable));
+    ShowMessageBox(&form, QMessageBox::Information, form.windowTitle(), Text(EmptyTable));
     return true;
 }
 
@@ -165,8 +160,8 @@ void TForm1::AddExchangeCommands(QMenu* menu) {
 }
 
 void TForm1::ExchangeMenuFill() {
-    AExportCsv->setText(text(ExportCsvText));
-    AExportMap->setText(text(ExportMapText));
+    AExportCsv->setText(Text(ExportCsvText));
+    AExportMap->setText(Text(ExportMapText));
 }
 
 void TForm1::AExportCsvExecute() {
@@ -174,7 +169,7 @@ void TForm1::AExportCsvExecute() {
     CsvOptions options = ReadCsvOptions();
     if (!askCsvOptions(this, options)) return;
     StoreCsvOptions(options);
-    const QString path = askTarget(this, ExportCsvText, text(CsvFilter), {QStringLiteral("csv")});
+    const QString path = askTarget(this, ExportCsvText, Text(CsvFilter), {QStringLiteral("csv")});
     if (!path.isEmpty()) ExportCsvTo(path);
 }
 
@@ -184,7 +179,7 @@ void TForm1::AExportMapExecute() {
     const QStringList suffixes = {QStringLiteral("gpx"), QStringLiteral("kml"),
                                   QStringLiteral("geojson")};
     int filter = 0;
-    const QString path = askTarget(this, ExportMapText, text(MapFilter), suffixes, &filter);
+    const QString path = askTarget(this, ExportMapText, Text(MapFilter), suffixes, &filter);
     if (path.isEmpty()) return;
     // A name typed with one of the suffixes decides the format, whatever filter was shown.
     const int bySuffix = suffixes.indexOf(QFileInfo(path).suffix().toLower());
@@ -197,7 +192,7 @@ bool TForm1::ExportCsvTo(const QString& path) {
     if (!writeFile(*this, path,
                    CsvText(records, GPSModeFlag.load(), LangIndex.load(), ReadCsvOptions())))
         return false;
-    SetStatusBarGeneral(text(Exported).arg(records.size()).arg(path));
+    SetStatusBarGeneral(Text(Exported).arg(records.size()).arg(path));
     return true;
 }
 
@@ -205,13 +200,13 @@ bool TForm1::ExportMapTo(const QString& path, MapFormat format) {
     if (tableIsEmpty(*this)) return false;
     const MapExport map = MapText(format, archive(), LangIndex.load(), analysis::ReadLimits());
     if (map.written == 0) {
-        SetStatusBarGeneral(text(NoPosition));
-        QMessageBox::information(this, windowTitle(), text(NoPosition));
+        SetStatusBarGeneral(Text(NoPosition));
+        ShowMessageBox(this, QMessageBox::Information, windowTitle(), Text(NoPosition));
         return false;
     }
     if (!writeFile(*this, path, map.text)) return false;
-    QString done = text(Exported).arg(map.written).arg(path);
-    if (map.leftOut > 0) done += QStringLiteral("; ") + text(LeftOut).arg(map.leftOut);
+    QString done = Text(Exported).arg(map.written).arg(path);
+    if (map.leftOut > 0) done += QStringLiteral("; ") + Text(LeftOut).arg(map.leftOut);
     SetStatusBarGeneral(done);
     return true;
 }

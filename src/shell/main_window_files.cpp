@@ -2,14 +2,15 @@
 #include "data/archive_record.h"
 #include "data/text_pair.h"
 #include "output/measurement_file.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/text_string.h"
 #include "shell/dialog_folder.h"
 #include "shell/main_window.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 
 namespace vyz {
 
@@ -44,34 +45,22 @@ const TextPair NotOpenedArchiveChanged{
     "The archive was read again from the instrument while the open dialog was open. The file was "
     "not opened, so that the new data are not replaced unseen: open it again"};
 
-QString text(const TextPair& pair) {
-    return QString::fromUtf8(pair());
-}
 QString quoted(const QString& name) {
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
-QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                const QString& message, QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(icon, caption, message, buttons, parent);
-    box.setDefaultButton(defaultButton);
-    box.setWindowModality(Qt::ApplicationModal);
-    return QMessageBox::StandardButton(box.exec());
-}
-
 void setUpDialog(QFileDialog& dialog, const TextPair& title) {
-    dialog.setWindowTitle(text(title));
-    dialog.setNameFilter(text(FileFilter));
+    dialog.setWindowTitle(Text(title));
+    dialog.setNameFilter(Text(FileFilter));
     dialog.setDirectory(FileDialogFolder());
     QObject::connect(&dialog, &QFileDialog::fileSelected, &RememberFileDialogFolder);
 }
 
 // Told when a read-out replaced the archive while the command waited for the operator.
 void archiveChanged(TForm1& form, const TextPair& message) {
-    form.SetStatusBarGeneral(text(message));
-    ask(&form, QMessageBox::Warning, form.windowTitle(), text(message), QMessageBox::Ok,
-        QMessageBox::Ok);
+    form.SetStatusBarGeneral(Text(message));
+    ShowMessageBox(&form, QMessageBox::Warning, form.windowTitle(), Text(message), QMessageBox::Ok,
+                   QMessageBox::Ok);
 }
 
 // Reads the file at `name` into the archive and the table. False, with the archive, the layout and
@@ -84,7 +73,7 @@ bool readIntoArchive(TForm1& form, const QString& name, uint64_t generation) {
 
     static ArchiveRecord records[ArchiveCapacity];
     const FileLayout layout = DetectLayout(bytes);
-    const QString counter = text(RecordsRead);
+    const QString counter = Text(RecordsRead);
     const int count =
         ReadRecords(bytes, layout, StagingRecord, records, ArchiveCapacity, [&](int stored) {
             // The running count goes to the status line only, not into the history.
@@ -97,7 +86,7 @@ bool readIntoArchive(TForm1& form, const QString& name, uint64_t generation) {
     // The status lines come once the table is cleared: a full table would be laid out again at
     // each of their looks at the window's events.
     form.CommitArchive(records, count, layout.coordinates, {ArchiveSource::File, name}, [&] {
-        form.SetStatusBarGeneral(text(ReadingFrom) + quoted(name));
+        form.SetStatusBarGeneral(Text(ReadingFrom) + quoted(name));
         form.SetStatusBarGeneral(counter + QString::number(count));
     });
     return true;
@@ -105,18 +94,19 @@ bool readIntoArchive(TForm1& form, const QString& name, uint64_t generation) {
 
 // The open failure: status line and the Retry/Cancel question. True for Retry.
 bool retryOpen(TForm1& form, const QString& name) {
-    form.SetStatusBarGeneral(text(OpenErrorStatus) + quoted(name));
-    return ask(&form, QMessageBox::Warning, text(OpenErrorCaption),
-               text(OpenErrorText) + quoted(name), QMessageBox::Retry | QMessageBox::Cancel,
-               QMessageBox::Retry) == QMessageBox::Retry;
+    form.SetStatusBarGeneral(Text(OpenErrorStatus) + quoted(name));
+    return ShowMessageBox(&form, QMessageBox::Warning, Text(OpenErrorCaption),
+                          Text(OpenErrorText) + quoted(name),
+                          QMessageBox::Retry | QMessageBox::Cancel,
+                          QMessageBox::Retry) == QMessageBox::Retry;
 }
 
 // The write failure: status line and the Abort/Retry/Ignore question. True for Retry.
 bool retryWrite(TForm1& form) {
-    form.SetStatusBarGeneral(text(WriteFailed));
-    return ask(&form, QMessageBox::Warning, text(WriteErrorCaption), text(WriteFailed),
-               QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
-               QMessageBox::Retry) == QMessageBox::Retry;
+    form.SetStatusBarGeneral(Text(WriteFailed));
+    return ShowMessageBox(&form, QMessageBox::Warning, Text(WriteErrorCaption), Text(WriteFailed),
+                          QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
+                          QMessageBox::Retry) == QMessageBox::Retry;
 }
 
 // Writes the archive into `file` and puts it in place. The content is taken once and goes out in
@@ -131,7 +121,7 @@ void writeArchive(TForm1& form, StagedFile& file) {
         if (!retryWrite(form)) return;
         file.Discard();
     }
-    form.SetStatusBarGeneral(text(RecordsSaved) + QString::number(count));
+    form.SetStatusBarGeneral(Text(RecordsSaved) + QString::number(count));
 }
 
 } // namespace
@@ -172,18 +162,18 @@ void TForm1::ASaveExecute() {
         dialog.selectFile(name);
         const QFileInfo info(name);
         if (info.exists() || info.isSymLink()) {
-            SetStatusBarGeneral(text(FileExists));
-            const auto answer =
-                ask(this, QMessageBox::Question, windowTitle(), text(FileExists),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+            SetStatusBarGeneral(Text(FileExists));
+            const auto answer = ShowMessageBox(
+                this, QMessageBox::Question, windowTitle(), Text(FileExists),
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
             if (answer == QMessageBox::No) continue;
             if (answer != QMessageBox::Yes) return;
         }
         StagedFile file(QFile::encodeName(name).toStdString());
         if (!file.Create()) {
-            SetStatusBarGeneral(text(CreateFailed));
-            const auto answer = ask(
-                this, QMessageBox::Warning, text(WriteErrorCaption), text(CreateFailed),
+            SetStatusBarGeneral(Text(CreateFailed));
+            const auto answer = ShowMessageBox(
+                this, QMessageBox::Warning, Text(WriteErrorCaption), Text(CreateFailed),
                 QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Retry);
             if (answer == QMessageBox::Retry) continue;
             if (answer != QMessageBox::Ignore) return;

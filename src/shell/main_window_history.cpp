@@ -9,21 +9,18 @@
 #include "history/history_window.h"
 #include "link/serial_readout.h"
 #include "link/usb_shared.h"
+#include "platform/message_box.h"
+#include "platform/text_string.h"
 #include "shell/main_window.h"
 
 #include <QDateTime>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPointer>
 #include <QUuid>
 #include <cstring>
 
 namespace vyz {
 namespace {
-
-QString text(const TextPair& pair) {
-    return QString::fromUtf8(pair());
-}
 
 QPointer<history::HistoryWindow> HistoryForm;
 
@@ -48,12 +45,12 @@ void TForm1::StartHistory() {
     service->Open(history::DefaultDatabasePath(), &message);
     if (!message.isEmpty()) {
         SetStatusBarGeneral(message);
-        QMessageBox::warning(this, text(LangTexts[0]), message);
+        ShowMessageBox(this, QMessageBox::Warning, Text(LangTexts[0]), message);
     }
 }
 
 void TForm1::HistoryMenuFill() {
-    if (AHistory) AHistory->setText(text(history::HistoryCommandText));
+    if (AHistory) AHistory->setText(Text(history::HistoryCommandText));
     if (HistoryForm) HistoryForm->Retranslate();
 }
 
@@ -93,7 +90,7 @@ void TForm1::StoreInHistory(const ArchiveSource& source) {
     readout.coordinates = GPSModeFlag.load();
     readout.records.assign(MeasurementArchive, MeasurementArchive + count);
     if (!service->Store(readout))
-        SetStatusBarGeneral(text(history::StoreFailedText).arg(service->Error()));
+        SetStatusBarGeneral(Text(history::StoreFailedText).arg(service->Error()));
 }
 
 } // namespace vyz

@@ -8,10 +8,11 @@
 #include "link/serial_readout.h"
 #include "link/usb_shared.h"
 #include "platform/ini_file.h"
+#include "platform/message_box.h"
+#include "platform/text_string.h"
 
 #include <QApplication>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QStringDecoder>
@@ -91,13 +92,6 @@ const TextPair kAbsentAsk{"Прибор не подключен к выбран�
 const TextPair kPortSet{"Выбран порт %1", "%1 is set"};
 const TextPair kUsbSet{"Выбран USB-порт", "USB-port is set"};
 
-QString Text(const TextPair& pair) {
-    return QString::fromUtf8(pair());
-}
-QString Text(const TextPair& pair, const QString& arg) {
-    return Text(pair).arg(arg);
-}
-
 QString DeviceName(int number) {
     return QString::fromStdString(PortDeviceName(number));
 }
@@ -106,25 +100,17 @@ void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// A message box modal for the whole program, with the application title as caption.
-int Box(QWidget* owner, QMessageBox::Icon icon, const QString& text,
-        QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(icon, owner->windowTitle(), text, buttons, owner);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setDefaultButton(defaultButton);
-    return box.exec();
-}
-
 void WarningBox(QWidget* owner, const QString& text) {
-    Box(owner, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+    ShowMessageBox(owner, QMessageBox::Warning, owner->windowTitle(), text, QMessageBox::Ok,
+                   QMessageBox::Ok);
 }
 
 // The port question; Abort ends the program at once with exit code 1. True means Retry.
 bool AskRetry(TForm1* form, const QString& status, const QString& question) {
     form->SetStatusBarGeneral(status);
-    const int answer =
-        Box(form, QMessageBox::Question, question,
-            QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Retry);
+    const int answer = ShowMessageBox(form, QMessageBox::Question, form->windowTitle(), question,
+                                      QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
+                                      QMessageBox::Retry);
     if (answer == QMessageBox::Abort) std::_Exit(1);
     return answer == QMessageBox::Retry;
 }
@@ -162,8 +148,8 @@ private:
     TForm1* form_;
 };
 
-// The port's settings as the main window stores them; the port menu sets device and rate.
-void TForm1::ApplyStoredCommSettings(TComm& comm) {
+// The port's fixed settings, not read from the settings file; the port menu sets device and rate.
+void TForm1::ApplyDefaultCommSettings(TComm& comm) {
     comm.SetDeviceName("Com1");
     comm.SetReadBufSize(40960);
     comm.SetWriteBufSize(32);
@@ -205,7 +191,7 @@ void TForm1::AReadExecute() {
         // The handle of a hung-up port never works again: close it, so the next read reports the
         // port as not open until the operator chooses it again.
         const QString text =
-            Text(kPortLost, QString::fromStdString(Comm1.DeviceName()).section('/', -1));
+            Text(kPortLost).arg(QString::fromStdString(Comm1.DeviceName()).section('/', -1));
         ClosePort();
         SetStatusBarGeneral(text);
         WarningBox(this, text);
@@ -304,7 +290,7 @@ void TForm1::ConnectPort(int number) {
             offered = true;
         }
         if (offered) break;
-        if (!AskRetry(this, Text(kNoPortStatus, name), Text(kNoPortAsk, name))) return;
+        if (!AskRetry(this, Text(kNoPortStatus).arg(name), Text(kNoPortAsk).arg(name))) return;
     }
     if (number == 0) return;
     for (;;) {
@@ -315,12 +301,12 @@ void TForm1::ConnectPort(int number) {
         if (Comm1.Enabled()) break;
         const int error = Comm1.LastOpenError();
         const bool noAccess = error == EACCES || error == EPERM;
-        if (!AskRetry(this, Text(noAccess ? kNoAccessStatus : kBusyStatus, name),
-                      Text(noAccess ? kNoAccessAsk : kBusyAsk, name)))
+        if (!AskRetry(this, Text(noAccess ? kNoAccessStatus : kBusyStatus).arg(name),
+                      Text(noAccess ? kNoAccessAsk : kBusyAsk).arg(name)))
             return;
     }
     while (!CheckInstrumentLines(Comm1, SleepMs)) {
-        if (!AskRetry(this, Text(kAbsentStatus, name), Text(kAbsentAsk, name))) return;
+        if (!AskRetry(this, Text(kAbsentStatus).arg(name), Text(kAbsentAsk).arg(name))) return;
     }
 }
 
@@ -334,13 +320,14 @@ void TForm1::ShowPortError(const std::exception& error) {
     ClosePort();
     const QString text = QString::fromUtf8(error.what());
     SetStatusBarGeneral(text);
-    Box(this, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+    ShowMessageBox(this, QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
+                   QMessageBox::Ok);
 }
 
 void TForm1::SelectPort(int number) {
     if (number != 0) {
         LeaveUsb();
-        SetStatusBarGeneral(Text(kPortSet, QString::fromStdString(PortDisplayName(number))));
+        SetStatusBarGeneral(Text(kPortSet).arg(QString::fromStdString(PortDisplayName(number))));
         ClosePort();
         try {
             ConnectPort(number);
@@ -386,7 +373,8 @@ void TForm1::StartupPortSelection() {
         const QString text = QString::fromUtf8(error.what());
         SetStatusBarGeneral(text);
         QTimer::singleShot(0, this, [this, text] {
-            Box(this, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+            ShowMessageBox(this, QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
+                           QMessageBox::Ok);
         });
     }
 }

@@ -7,11 +7,12 @@
 #include "link/usb_shared.h"
 #include "link/usb_worker.h"
 #include "platform/ini_file.h"
+#include "platform/message_box.h"
+#include "platform/text_string.h"
 #include "shell/main_window.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QTimer>
@@ -36,10 +37,6 @@ const TextPair UsbTimedOutText{
     "No instrument on the USB port: the read stopped after %1 s, the table is unchanged"};
 const TextPair UsbWithdrawnText{"Чтение по USB отменено: выбран другой порт",
                                 "The USB read was cancelled: another port was chosen"};
-
-QString Text(const TextPair& pair) {
-    return QString::fromUtf8(pair());
-}
 
 // How long the read waits for a worker that cannot bind the library (it starts binding one
 // second after its start).
@@ -273,9 +270,7 @@ void TForm1::PollUsbRead(int waitMs) {
     } else if (!exchanging && elapsed > uint32_t(usbRead_.waitSeconds) * 1000) {
         const QString text = Text(UsbTimedOutText).arg(usbRead_.waitSeconds);
         EndUsbRead(text);
-        QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
+        ShowMessageBox(this, QMessageBox::Warning, windowTitle(), text);
     } else if (UsbArchiveSearching && !usbRead_.waitingShown) {
         usbRead_.waitingShown = true;
         SetStatusBarGeneral(Text(UsbWaitingText).arg(usbRead_.waitSeconds));

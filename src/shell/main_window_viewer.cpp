@@ -1,4 +1,5 @@
 // The display viewer and About commands.
+#include "platform/message_box.h"
 #include "shell/about_dialog.h"
 #include "shell/docking.h"
 #include "shell/main_window.h"
@@ -6,7 +7,6 @@
 #include "vyz_version.h"
 
 #include <QLabel>
-#include <QMessageBox>
 #include <QPointer>
 
 namespace vyz {
@@ -18,7 +18,7 @@ void TForm1::AScreenshotExecute() {
     host.statusMessage = [this](const QString& text) { SetStatusBarGeneral(text); };
     host.errorMessage = [this](const QString& text) {
         SetStatusBarGeneral(text);
-        QMessageBox::warning(this, windowTitle(), text);
+        ShowMessageBox(this, QMessageBox::Warning, windowTitle(), text);
     };
     host.help = [this] { AHelpExecute(); };
     auto* viewer = new TfrmScreenshot(std::move(host));

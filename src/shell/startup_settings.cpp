@@ -15,10 +15,10 @@ int number(const std::string& section, const std::string& key, const char* def, 
 
 } // namespace
 
-StoredLanguage ReadStoredLanguage() {
+SettingsLanguage ReadSettingsLanguage() {
     const std::string value = IniRead("Config", "LangId", std::nullopt);
-    if (value.empty()) return StoredLanguage::Missing;
-    return value == "Rus" ? StoredLanguage::Russian : StoredLanguage::English;
+    if (value.empty()) return SettingsLanguage::Missing;
+    return value == "Rus" ? SettingsLanguage::Russian : SettingsLanguage::English;
 }
 
 long long CountStart() {
@@ -27,8 +27,8 @@ long long CountStart() {
     return uses;
 }
 
-QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum,
-                         const std::function<int()>& widthWhenMissing) {
+QRect ReadSettingsGeometry(const QSize& screen, const QSize& minimum,
+                           const std::function<int()>& widthWhenMissing) {
     const int sw = screen.width(), sh = screen.height();
     int width = number("FormMain", "Width", "0", sw / 2);
     // A key never written (first start) gives the width asked for; it reads as neither default.
@@ -51,12 +51,12 @@ QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum,
     return QRect(left, top, width, height);
 }
 
-bool ReadStoredMaximized() {
+bool ReadSettingsMaximized() {
     const std::string value = IniRead("FormMain", "Maximized", std::string("0"));
     return !value.empty() && value[0] == '1';
 }
 
-bool ReadStoredGPSMode() {
+bool ReadSettingsGPSMode() {
     const std::string value = IniRead("Config", "GPSMode", std::string("Y"));
     return !value.empty() && value[0] == 'Y';
 }

@@ -8,9 +8,9 @@
 
 namespace vyz {
 
-enum class StoredLanguage { Missing, Russian, English };
+enum class SettingsLanguage { Missing, Russian, English };
 // Config/LangId: missing or empty -> Missing; exactly "Rus" -> Russian; anything else -> English.
-StoredLanguage ReadStoredLanguage();
+SettingsLanguage ReadSettingsLanguage();
 
 // Config/Uses: reads the count (not a number counts as 0), writes it back plus one, returns that.
 long long CountStart();
@@ -19,13 +19,13 @@ long long CountStart();
 // window's `minimum` size; the returned rectangle is the outer bounds of the window. A Width key
 // that was never written gives what `widthWhenMissing` returns (when given) before the limits
 // apply.
-QRect ReadStoredGeometry(const QSize& screen, const QSize& minimum,
-                         const std::function<int()>& widthWhenMissing = {});
+QRect ReadSettingsGeometry(const QSize& screen, const QSize& minimum,
+                           const std::function<int()>& widthWhenMissing = {});
 // FormMain/Maximized: first character "1".
-bool ReadStoredMaximized();
+bool ReadSettingsMaximized();
 
 // Config/GPSMode (default "Y"): the coordinates layout is on when the first character is "Y".
-bool ReadStoredGPSMode();
+bool ReadSettingsGPSMode();
 
 // frmStatus/Height (default "400"; not a number: half the screen height; at most the screen
 // height, and at least `minimum` so that the window stays usable).

@@ -1,5 +1,6 @@
 #include "shell/status_window.h"
 
+#include "platform/text_string.h"
 #include "shell/docking.h"
 #include "shell/main_window.h"
 #include "shell/startup_settings.h"
@@ -23,7 +24,7 @@ QString HistoryLine(const QTime& time, const QString& message) {
 
 TfrmStatus::TfrmStatus(QWidget* mainWindow) : QWidget(mainWindow, Qt::Tool) {
     setObjectName(QStringLiteral("frmStatus"));
-    setWindowTitle(QString::fromUtf8(StatusTexts()));
+    setWindowTitle(Text(StatusTexts));
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName(QStringLiteral("Memo1"));
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -3,6 +3,8 @@
 #include "data/text_pair.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "platform/staged_write.h"
+#include "platform/text_string.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -119,9 +121,9 @@ void TfrmScreenshot::FormCreate() {
     // The design client area is 339 x 500; the window is cut to 340 pixels of height with its
     // title bar (310 of client area), which leaves the keypad rows from y 320 down out of sight.
     resize(339, 310);
-    setWindowTitle(QString::fromUtf8(CaptionText()));
-    BtnPenColor->setText(QString::fromUtf8(PenColorText()));
-    BtnBackgroundColor->setText(QString::fromUtf8(BackgroundColorText()));
+    setWindowTitle(Text(CaptionText));
+    BtnPenColor->setText(Text(PenColorText));
+    BtnBackgroundColor->setText(Text(BackgroundColorText));
 
     QScreen* screen =
         host_.mainWindow ? host_.mainWindow->screen() : QGuiApplication::primaryScreen();
@@ -197,7 +199,7 @@ void TfrmScreenshot::BtnGetPictureClick() {
     }
     switch (request->outcome) {
     case ScreenRequest::Outcome::NoWorker:
-        if (host_.statusMessage) host_.statusMessage(QString::fromUtf8(UsbOnlyText()));
+        if (host_.statusMessage) host_.statusMessage(Text(UsbOnlyText));
         break;
     case ScreenRequest::Outcome::Done:
         if (request->dataSize == ScreenColourSize || request->dataSize == ScreenMonoSize) {
@@ -230,6 +232,11 @@ void TfrmScreenshot::RenderColour() {
     Publish(RenderColourPicture(image_->buffer.data()));
 }
 
+bool WritePictureFile(const Picture& picture, const QString& path, QString* error) {
+    const std::vector<uint8_t> bmp = EncodeBmp24(picture);
+    return WriteStaged(path, {bmp.data(), qsizetype(bmp.size())}, error);
+}
+
 void TfrmScreenshot::Publish(const vyz::Picture& picture) {
     QImage image(PictureWidth, PictureHeight, QImage::Format_RGB32);
     for (int y = 0; y < PictureHeight; ++y) {
@@ -242,10 +249,9 @@ void TfrmScreenshot::Publish(const vyz::Picture& picture) {
     picture_ = image;
     DeviceScreenShotImage->setPixmap(QPixmap::fromImage(image));
     if (!ScreenshotPath.isEmpty()) {
-        std::string error;
-        if (!WriteBmp24(picture, ScreenshotPath.toStdString(), &error) && host_.errorMessage)
-            host_.errorMessage(QString::fromUtf8(SaveFailedText()) + ScreenshotPath + " (" +
-                               QString::fromLocal8Bit(error.c_str()) + ")");
+        QString error;
+        if (!WritePictureFile(picture, ScreenshotPath, &error) && host_.errorMessage)
+            host_.errorMessage(Text(SaveFailedText) + ScreenshotPath + " (" + error + ")");
     }
     // The picture goes to the clipboard even when the file could not be written.
     QGuiApplication::clipboard()->setImage(image);

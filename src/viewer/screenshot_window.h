@@ -28,6 +28,10 @@ struct ViewerHost {
     std::function<void()> help;                        // F1
 };
 
+// Writes the picture as a 24-bit bitmap file through the staged writer; false with the system's
+// reason in `error`.
+bool WritePictureFile(const Picture& picture, const QString& path, QString* error);
+
 class TfrmScreenshot : public QWidget {
     Q_OBJECT
 public:

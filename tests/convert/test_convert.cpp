@@ -643,13 +643,10 @@ void TestConvert::sameAsWindow() {
     ReportBinding binding(*form.StringGrid1());
     report::Report& report = binding.CurrentReport();
     report.PrepareReport();
-    for (const char* suffix : {"txt", "html", "rtf", "pdf"}) {
-        const QString s = QLatin1String(suffix);
+    for (const report::ExportFormat f : {report::ExportFormat::Text, report::ExportFormat::Html,
+                                         report::ExportFormat::Rtf, report::ExportFormat::Pdf}) {
+        const QString s = report::ExportSuffix(f);
         const QString mine = dir.filePath("window." + s), theirs = dir.filePath("tool." + s);
-        const report::ExportFormat f = s == "txt"    ? report::ExportFormat::Text
-                                       : s == "html" ? report::ExportFormat::Html
-                                       : s == "rtf"  ? report::ExportFormat::Rtf
-                                                     : report::ExportFormat::Pdf;
         QVERIFY(report::ExportReport(f, report.Prepared(), mine).ok());
         QCOMPARE(runProgram(converter_, langArg + QStringList{input, "-o", theirs}).code, 0);
         if (s != "pdf") {

@@ -14,11 +14,16 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vyz;
 using namespace vyz::report;
@@ -82,6 +87,8 @@ private slots:
     void timesNewRomanHasAMetricStandIn();
     void languageFiles();
     void previewWindow();
+    void printIntoPdfFile_data();
+    void printIntoPdfFile();
     void previewToolBarShowsEveryCommand_data();
     void previewToolBarShowsEveryCommand();
     void printCommand();
@@ -504,6 +511,66 @@ void TestReportEngine::printCommand() {
     QCOMPARE(firstCell, table[0][0]);
     RecordCount = 0;
     GPSModeFlag = false;
+}
+
+// Printing into a PDF file goes through the staged writer: the file gets the printed pages whole
+// and keeps its permission bits, and a read-only file stays as it was, with the preview's message.
+void TestReportEngine::printIntoPdfFile_data() {
+    QTest::addColumn<int>("oldMode"); // 0: no file there yet
+    QTest::addColumn<bool>("printed");
+    QTest::newRow("new file") << 0 << true;
+    QTest::newRow("existing file") << 0640 << true;
+    // Qt's print dialog itself refuses a read-only file, except for root.
+    if (::geteuid() == 0) QTest::newRow("read-only file") << 0444 << false;
+}
+
+void TestReportEngine::printIntoPdfFile() {
+    QFETCH(int, oldMode);
+    QFETCH(bool, printed);
+    Prepared p(test::MakeRows(3, 1, false), false, 1);
+    PreviewWindow preview(*p.report);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(u("printed.pdf"));
+    if (oldMode) {
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QCOMPARE(::chmod(QFile::encodeName(target).constData(), mode_t(oldMode)), 0);
+    }
+    // The operator prints into the file, confirms replacing it, and reads any message.
+    QStringList boxes;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
+            auto* name = dialog->findChild<QLineEdit*>(u("filename"));
+            if (!name) return dialog->reject();
+            name->setText(target);
+            dialog->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes << box->text();
+            box->done(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes
+                                                                : QMessageBox::Ok);
+        }
+    });
+    answer.start(20);
+    preview.PrintReport();
+    QTest::qWait(100); // a box shown after the print
+    answer.stop();
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(target).constData(), &st), 0);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (printed) {
+        QVERIFY(file.readAll().startsWith("%PDF-"));
+        if (oldMode) QCOMPARE(int(st.st_mode & 07777), oldMode);
+        QVERIFY2(!boxes.contains(Tr("PrintFailed")), qPrintable(boxes.join(u("|"))));
+    } else {
+        QCOMPARE(file.readAll(), QByteArray("old"));
+        QVERIFY2(boxes.contains(Tr("PrintFailed")), qPrintable(boxes.join(u("|"))));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({u("printed.pdf")}));
 }
 
 QTEST_MAIN(TestReportEngine)

@@ -142,9 +142,9 @@ void TestReportExport::initTestCase() {
     binding_->frxReport1.PrepareReport();
     report_ = &binding_->frxReport1.Prepared();
     QVERIFY(report_->pages.size() >= 3);
-    for (ExportFormat f : AllExportFormats) {
-        const ExportResult r = ExportReport(f, *report_, path(f));
-        QVERIFY2(r.ok(), qPrintable(ExportSuffix(f) + QStringLiteral(": ") + r.error));
+    for (const ExportFormatEntry& e : ExportFormats) {
+        const ExportResult r = ExportReport(e.format, *report_, path(e.format));
+        QVERIFY2(r.ok(), qPrintable(QLatin1String(e.suffix) + QStringLiteral(": ") + r.error));
     }
 }
 
@@ -321,8 +321,8 @@ void TestReportExport::libreOfficeReadsEveryExport() {
 
 void TestReportExport::cancelAndFailureKeepTheOldFile_data() {
     QTest::addColumn<int>("formatIndex");
-    for (ExportFormat f : AllExportFormats)
-        QTest::newRow(qPrintable(ExportSuffix(f))) << int(f);
+    for (const ExportFormatEntry& e : ExportFormats)
+        QTest::newRow(e.suffix) << int(e.format);
 }
 
 void TestReportExport::cancelAndFailureKeepTheOldFile() {

@@ -143,22 +143,22 @@ void TestShell::cleanup() {
 void TestShell::storedLanguage_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("expected");
-    QTest::newRow("no file") << QByteArray() << int(StoredLanguage::Missing);
+    QTest::newRow("no file") << QByteArray() << int(SettingsLanguage::Missing);
     QTest::newRow("empty value counts as missing")
-        << QByteArray("[Config]\nLangId=\n") << int(StoredLanguage::Missing);
-    QTest::newRow("Rus") << QByteArray("[Config]\nLangId=Rus\n") << int(StoredLanguage::Russian);
+        << QByteArray("[Config]\nLangId=\n") << int(SettingsLanguage::Missing);
+    QTest::newRow("Rus") << QByteArray("[Config]\nLangId=Rus\n") << int(SettingsLanguage::Russian);
     QTest::newRow("rus (case counts)")
-        << QByteArray("[Config]\nLangId=rus\n") << int(StoredLanguage::English);
-    QTest::newRow("Eng") << QByteArray("[Config]\nLangId=Eng\n") << int(StoredLanguage::English);
+        << QByteArray("[Config]\nLangId=rus\n") << int(SettingsLanguage::English);
+    QTest::newRow("Eng") << QByteArray("[Config]\nLangId=Eng\n") << int(SettingsLanguage::English);
     QTest::newRow("anything else")
-        << QByteArray("[Config]\nLangId=Deu\n") << int(StoredLanguage::English);
+        << QByteArray("[Config]\nLangId=Deu\n") << int(SettingsLanguage::English);
 }
 
 void TestShell::storedLanguage() {
     QFETCH(QByteArray, content);
     QFETCH(int, expected);
     if (!content.isEmpty()) writeFile(QString::fromStdString(IniFileName()), content);
-    QCOMPARE(int(ReadStoredLanguage()), expected);
+    QCOMPARE(int(ReadSettingsLanguage()), expected);
 }
 
 void TestShell::countStart_data() {
@@ -211,7 +211,7 @@ void TestShell::storedGeometry() {
     QFETCH(QByteArray, formMain);
     QFETCH(QRect, expected);
     writeFile(QString::fromStdString(IniFileName()), "[FormMain]\n" + formMain);
-    QCOMPARE(ReadStoredGeometry(QSize(1280, 1024), QSize(454, 307)), expected);
+    QCOMPARE(ReadSettingsGeometry(QSize(1280, 1024), QSize(454, 307)), expected);
 }
 
 void TestShell::storedFlags_data() {
@@ -235,8 +235,8 @@ void TestShell::storedFlags() {
     QFETCH(bool, gps);
     QFETCH(bool, maximized);
     if (!content.isEmpty()) writeFile(QString::fromStdString(IniFileName()), content);
-    QCOMPARE(ReadStoredGPSMode(), gps);
-    QCOMPARE(ReadStoredMaximized(), maximized);
+    QCOMPARE(ReadSettingsGPSMode(), gps);
+    QCOMPARE(ReadSettingsMaximized(), maximized);
 }
 
 void TestShell::statusWindowHeight_data() {
