@@ -26,9 +26,15 @@ ExportResult ExportText(const PreparedReport& report, const QString& path, Progr
 ExportResult ExportHtml(const PreparedReport& report, const QString& path, Progress* progress);
 ExportResult ExportRtf(const PreparedReport& report, const QString& path, Progress* progress);
 ExportResult ExportPdf(const PreparedReport& report, const QString& path, Progress* progress);
+// The office formats' exporters: linked into the converter and the tests only; the program
+// reaches them through the Office* functions, which load them with the first such export
+// (office_formats.h).
 ExportResult ExportXlsx(const PreparedReport& report, const QString& path, Progress* progress);
 ExportResult ExportOds(const PreparedReport& report, const QString& path, Progress* progress);
 ExportResult ExportOdt(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult OfficeXlsx(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult OfficeOds(const PreparedReport& report, const QString& path, Progress* progress);
+ExportResult OfficeOdt(const PreparedReport& report, const QString& path, Progress* progress);
 
 // One export format: its file suffix (without the dot), the key of its name among the report's
 // texts, and its exporter.
@@ -43,12 +49,12 @@ struct ExportFormatEntry {
 // the converter read this table.
 inline constexpr ExportFormatEntry ExportFormats[] = {
     {ExportFormat::Text, "txt", "ExportText", ExportText},
-    {ExportFormat::Xlsx, "xlsx", "ExportXlsx", ExportXlsx},
+    {ExportFormat::Xlsx, "xlsx", "ExportXlsx", OfficeXlsx},
     {ExportFormat::Pdf, "pdf", "ExportPdf", ExportPdf},
     {ExportFormat::Html, "html", "ExportHtml", ExportHtml},
     {ExportFormat::Rtf, "rtf", "ExportRtf", ExportRtf},
-    {ExportFormat::Ods, "ods", "ExportOds", ExportOds},
-    {ExportFormat::Odt, "odt", "ExportOdt", ExportOdt}};
+    {ExportFormat::Ods, "ods", "ExportOds", OfficeOds},
+    {ExportFormat::Odt, "odt", "ExportOdt", OfficeOdt}};
 
 const ExportFormatEntry& ExportFormatOf(ExportFormat format);
 // The file suffix of a format, without the dot ("pdf").
