@@ -45,7 +45,7 @@ for path in ./usr/bin/vyz ./usr/bin/vyz-convert ./usr/share/doc/vyz/copyright \
     ./usr/share/icons/hicolor/48x48/apps/vyz.png ./usr/share/icons/hicolor/scalable/apps/vyz.svg \
     ./usr/share/vyz/Help/Vyz1EngHelp.html ./usr/share/vyz/Help/Vyz1RusHelp.html \
     ./usr/share/vyz/Language/English.frc ./usr/share/vyz/Language/Russian.frc \
-    "./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/vyz/vyz_office.so"; do
+    "./usr/lib/$(gcc -print-multiarch)/vyz/vyz_office.so"; do
     grep -q " $path\$" "$work/contents" || fail "package lacks $path"
 done
 rule=$(grep -o ' ./usr/lib/udev/rules.d/[0-9][0-9]-[^ ]*\.rules$' "$work/contents" | head -1 | tr -d ' ')
