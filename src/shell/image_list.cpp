@@ -1,8 +1,13 @@
 #include "shell/image_list.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace vyz {
 namespace {
@@ -162,36 +167,61 @@ void draw(QPainter& p, int index) {
     }
 }
 
+// Draws one of the images at the size asked for when it is first painted, so the window comes
+// up without drawing images it does not show yet; each size and mode is drawn once.
+class DrawnIcon : public QIconEngine {
+public:
+    DrawnIcon(int index, QList<QSize> sizes) : index_(index), sizes_(std::move(sizes)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal scale = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap picture = pixmap(rect.size() * scale, mode, state);
+        picture.setDevicePixelRatio(scale);
+        painter->drawPixmap(rect, picture);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const QString key = QStringLiteral("vyz-icon-%1-%2x%3-%4")
+                                .arg(index_)
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(int(mode));
+        QPixmap picture;
+        if (QPixmapCache::find(key, &picture)) return picture;
+        picture = QPixmap(size);
+        picture.fill(Qt::transparent);
+        {
+            QPainter p(&picture);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(size.width() / 16.0, size.height() / 16.0);
+            draw(p, index_);
+        }
+        if (mode != QIcon::Normal) {
+            QStyleOption option;
+            option.palette = QGuiApplication::palette();
+            picture = QApplication::style()->generatedIconPixmap(mode, picture, &option);
+        }
+        QPixmapCache::insert(key, picture);
+        return picture;
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return sizes_; }
+    QIconEngine* clone() const override { return new DrawnIcon(*this); }
+
+private:
+    int index_;
+    QList<QSize> sizes_;
+};
+
 } // namespace
 
 QIcon ImageList1(int index) {
-    QIcon icon;
-    for (int scale : {1, 2}) {
-        QPixmap pixmap(16 * scale, 16 * scale);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(scale, scale);
-        draw(p, index);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return QIcon(new DrawnIcon(index, {QSize(16, 16), QSize(32, 32)}));
 }
 
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (int size : {16, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        draw(p, 6);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return QIcon(new DrawnIcon(6, {QSize(16, 16), QSize(32, 32), QSize(48, 48), QSize(64, 64)}));
 }
 
 } // namespace vyz
