@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "report/report_export.h"
 #include "shell/main_window.h"
+#include "support/test_files.h"
 #include "tmpfs_mount.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@
 #include <sys/stat.h>
 
 using namespace vyz;
+using namespace testsupport;
 
 namespace {
 
@@ -105,17 +107,6 @@ void writeVyz(const QString& path, const std::vector<ArchiveRecord>& records, bo
     f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct Run {
     int code = -1;
     QString out, err;
@@ -137,43 +128,6 @@ Run runProgram(const QString& program, const QStringList& args, const QString& c
     return r;
 }
 
-bool have(const char* program) {
-    return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
-}
-
-// CSV rows as lists of fields (the tools' CSV outputs are simple: quotes only around fields).
-QList<QStringList> parseCsv(const QString& text) {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                field += '"', ++i;
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            row << field;
-            field.clear();
-        } else if (c == '\n') {
-            row << field;
-            field.clear();
-            rows << row;
-            row.clear();
-        } else if (c != '\r') {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !row.isEmpty()) rows << (row << field);
-    return rows;
-}
-
 // A table read by name of its heading row.
 struct Table {
     QStringList head;
@@ -184,7 +138,7 @@ struct Table {
     }
 };
 Table tableOf(const QString& csv) {
-    QList<QStringList> rows = parseCsv(csv);
+    QList<QStringList> rows = ParseCsv(csv);
     Table t;
     if (!rows.isEmpty()) t.head = rows.takeFirst();
     t.rows = rows;
@@ -400,7 +354,7 @@ void TestConvert::csvInLibreOffice_data() {
 }
 
 void TestConvert::csvInLibreOffice() {
-    if (!have("soffice")) QSKIP("LibreOffice is not installed");
+    if (!HaveProgram("soffice")) QSKIP("LibreOffice is not installed");
     QFETCH(QString, separator);
     QFETCH(QString, decimal);
     QFETCH(bool, bom);
@@ -412,7 +366,7 @@ void TestConvert::csvInLibreOffice() {
                            QStringLiteral("--csv-decimal"), decimal, QStringLiteral("--csv-bom"),
                            bom ? "yes" : "no", gps_, QStringLiteral("-o"), csv});
     QCOMPARE(r.code, 0);
-    const QByteArray bytes = readAll(csv);
+    const QByteArray bytes = ReadAll(csv);
     QCOMPARE(bytes.startsWith("\xEF\xBB\xBF"), bom);
     QVERIFY(bytes.endsWith("\r\n"));
 
@@ -459,7 +413,7 @@ void TestConvert::csvInLibreOffice() {
 }
 
 void TestConvert::gpxAndKmlInGpsbabel() {
-    if (!have("gpsbabel")) QSKIP("gpsbabel is not installed");
+    if (!HaveProgram("gpsbabel")) QSKIP("gpsbabel is not installed");
     for (const char* format : {"gpx", "kml"}) {
         QTemporaryDir dir;
         const QString out = dir.filePath(QStringLiteral("lot.") + QLatin1String(format));
@@ -474,7 +428,7 @@ void TestConvert::gpxAndKmlInGpsbabel() {
                                       QStringLiteral("-f"), out, QStringLiteral("-o"),
                                       QStringLiteral("unicsv,utc=0"), QStringLiteral("-F"), csv});
         QVERIFY2(babel.code == 0, qPrintable(babel.err));
-        const Table t = tableOf(QString::fromUtf8(readAll(csv)));
+        const Table t = tableOf(QString::fromUtf8(ReadAll(csv)));
         // Its CSV rounds to 6 places; its GPX writes the coordinates it read to 9.
         const QString gpx = dir.filePath(QStringLiteral("read.gpx"));
         QCOMPARE(runProgram(QStringLiteral("gpsbabel"),
@@ -485,7 +439,7 @@ void TestConvert::gpxAndKmlInGpsbabel() {
                  0);
         QList<QRegularExpressionMatch> points;
         const QRegularExpression wpt(QStringLiteral("<wpt lat=\"([^\"]+)\" lon=\"([^\"]+)\""));
-        for (auto it = wpt.globalMatch(QString::fromUtf8(readAll(gpx))); it.hasNext();)
+        for (auto it = wpt.globalMatch(QString::fromUtf8(ReadAll(gpx))); it.hasNext();)
             points << it.next();
         QCOMPARE(t.rows.size(), 3);
         QCOMPARE(points.size(), 3);
@@ -509,7 +463,7 @@ void TestConvert::gpxAndKmlInGpsbabel() {
 }
 
 void TestConvert::geojsonAndKmlInOgr() {
-    if (!have("ogr2ogr")) QSKIP("gdal-bin is not installed");
+    if (!HaveProgram("ogr2ogr")) QSKIP("gdal-bin is not installed");
     for (const char* format : {"geojson", "kml"}) {
         QTemporaryDir dir;
         const QString out = dir.filePath(QStringLiteral("lot.") + QLatin1String(format));
@@ -524,7 +478,7 @@ void TestConvert::geojsonAndKmlInOgr() {
         QStringList rowsByRecord;
         Table all;
         for (const QString& layer : layers) {
-            const Table t = tableOf(QString::fromUtf8(readAll(csvDir + '/' + layer)));
+            const Table t = tableOf(QString::fromUtf8(ReadAll(csvDir + '/' + layer)));
             all.head = t.head;
             all.rows += t.rows;
         }
@@ -558,13 +512,13 @@ void TestConvert::geojsonAndKmlInOgr() {
 void TestConvert::kmlColoursByLimits() {
     // Limits in the converter's settings file: porosity at most 5 % and temperature at least 100.
     const QString ini = converterDir_.filePath(QStringLiteral("Vyz.ini"));
-    writeBytes(ini, "[Analysis]\r\nPorosityHigh=5,0\r\nTemperatureLow=100\r\n");
+    QVERIFY(WriteFile(ini, "[Analysis]\r\nPorosityHigh=5,0\r\nTemperatureLow=100\r\n"));
     QTemporaryDir dir;
     const QString kml = dir.filePath(QStringLiteral("lot.kml"));
     const Run r = convert({gps_, QStringLiteral("-o"), kml});
     QFile::remove(ini);
     QCOMPARE(r.code, 0);
-    const QString text = QString::fromUtf8(readAll(kml));
+    const QString text = QString::fromUtf8(ReadAll(kml));
     // Record 1: 4.2 %, 130.5 °C passes; record 2 is deleted and judged by nothing, as in the
     // lot analysis; record 5: 6.2 % fails.
     QRegularExpression placemark(
@@ -578,7 +532,7 @@ void TestConvert::kmlColoursByLimits() {
     QVERIFY(text.contains(QStringLiteral("<Style id=\"fail\">")));
     // Without limits nothing is coloured.
     QCOMPARE(convert({QStringLiteral("--force"), gps_, QStringLiteral("-o"), kml}).code, 0);
-    QVERIFY(!readAll(kml).contains("styleUrl"));
+    QVERIFY(!ReadAll(kml).contains("styleUrl"));
 }
 
 void TestConvert::sameAsWindow_data() {
@@ -610,8 +564,8 @@ void TestConvert::sameAsWindow() {
                                              QStringLiteral("--csv-bom"), "yes", input,
                                              QStringLiteral("-o"), dir.filePath("tool.csv")});
     QCOMPARE(r.code, 0);
-    QCOMPARE(readAll(dir.filePath("tool.csv")), readAll(dir.filePath("window.csv")));
-    QVERIFY(readAll(dir.filePath("window.csv")).size() > 300);
+    QCOMPARE(ReadAll(dir.filePath("tool.csv")), ReadAll(dir.filePath("window.csv")));
+    QVERIFY(ReadAll(dir.filePath("window.csv")).size() > 300);
 
     const struct {
         const char* suffix;
@@ -636,7 +590,7 @@ void TestConvert::sameAsWindow() {
         }
         QCOMPARE(r.code, 0);
         QVERIFY(form.ExportMapTo(mine, m.format));
-        QCOMPARE(readAll(theirs), readAll(mine));
+        QCOMPARE(ReadAll(theirs), ReadAll(mine));
     }
 
     // The report: the window's binding over its table against the converter's.
@@ -650,7 +604,7 @@ void TestConvert::sameAsWindow() {
         QVERIFY(report::ExportReport(f, report.Prepared(), mine).ok());
         QCOMPARE(runProgram(converter_, langArg + QStringList{input, "-o", theirs}).code, 0);
         if (s != "pdf") {
-            QCOMPARE(readAll(theirs), readAll(mine));
+            QCOMPARE(ReadAll(theirs), ReadAll(mine));
             continue;
         }
         // A PDF carries its creation time; its text and fonts must agree.
@@ -677,7 +631,7 @@ void TestConvert::windowCsvCommand() {
     form.OpenMeasurementFile(gps_);
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("lot.csv"));
-    writeBytes(target, "old");
+    QVERIFY(WriteFile(target, "old"));
     StoreCsvOptions({});
     QStringList seen;
     bool confirmsOverwrite = false;
@@ -716,7 +670,7 @@ void TestConvert::windowCsvCommand() {
     QCOMPARE(IniRead("Export", "CsvSeparator", "", 16), std::string("tab"));
     QCOMPARE(IniRead("Export", "CsvDecimal", "", 16), std::string("comma"));
     QCOMPARE(IniRead("Export", "CsvDates", "", 16), std::string("table"));
-    const QList<QByteArray> lines = readAll(target).split('\n');
+    const QList<QByteArray> lines = ReadAll(target).split('\n');
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines[5],
              QByteArray("1\t 9:05:07 (Mar  3, 2020)\t2300,00\t4,2\tAsphalt base\t130,5\t50\t"
@@ -750,7 +704,7 @@ void TestConvert::windowMapCommand() {
     form.AExportMap->trigger();
     QCOMPARE(filters, QStringList({"GPX 1.1 (*.gpx)", "KML 2.2 (*.kml)", "GeoJSON (*.geojson)"}));
     QCOMPARE(entries(dir.path()), QStringList({"lot.kml"}));
-    const QByteArray kml = readAll(dir.filePath(QStringLiteral("lot.kml")));
+    const QByteArray kml = ReadAll(dir.filePath(QStringLiteral("lot.kml")));
     QVERIFY(kml.contains("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"));
     QVERIFY(kml.contains(QString::fromUtf8("<name>Измеренные значения плотности</name>").toUtf8()));
     auto* status = form.findChild<QPushButton*>(QStringLiteral("sbStatus"));
@@ -791,7 +745,7 @@ void TestConvert::badInputs() {
     else if (content == "<fifo>")
         QCOMPARE(::mkfifo(QFile::encodeName(input).constData(), 0600), 0);
     else if (content != "<missing>")
-        writeBytes(input, content);
+        QVERIFY(WriteFile(input, content));
     const QString outDir = dir.filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkdir(outDir));
     for (const char* format : {"csv", "pdf", "kml"}) {
@@ -806,7 +760,7 @@ void TestConvert::badInputs() {
 void TestConvert::goodInputsStillConverted() {
     QTemporaryDir dir;
     const QString empty = dir.filePath(QStringLiteral("empty.vyz"));
-    writeBytes(empty, {});
+    QVERIFY(WriteFile(empty, {}));
     const QString out = dir.filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkdir(out));
     const Run r = convert({QStringLiteral("--format"), QStringLiteral("csv"), gps_, empty, plain_,
@@ -815,7 +769,7 @@ void TestConvert::goodInputsStillConverted() {
     QCOMPARE(r.err, QStringLiteral("vyz-convert: %1: the file is empty\n").arg(empty));
     QCOMPARE(entries(out), QStringList({"lot.csv", "plain.csv"}));
     // Plain layout: no coordinate columns.
-    const QList<QByteArray> lines = readAll(out + "/plain.csv").split('\n');
+    const QList<QByteArray> lines = ReadAll(out + "/plain.csv").split('\n');
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines[0],
              QByteArray("Rec. №,\"Date, time\",\"Density, kg/m^3\",\"Porosity, %\",Material,"
@@ -842,7 +796,7 @@ void TestConvert::manyInputsIntoFolder() {
     QCOMPARE(r.err, QStringLiteral("vyz-convert: %1: %2 was already written from another input\n")
                         .arg(dir.filePath("b/x.vyz"), dir.filePath("out/x.txt")));
     QCOMPARE(entries(dir.filePath("out")), QStringList({"x.txt", "y.txt"}));
-    const QString text = QString::fromUtf8(readAll(dir.filePath("out/y.txt")));
+    const QString text = QString::fromUtf8(ReadAll(dir.filePath("out/y.txt")));
     QVERIFY(text.contains(QStringLiteral("Measured density values")));
     QVERIFY(text.contains(QStringLiteral("- 2 -")));
 }
@@ -850,22 +804,22 @@ void TestConvert::manyInputsIntoFolder() {
 void TestConvert::existingTarget() {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("lot.geojson"));
-    writeBytes(out, "keep me");
+    QVERIFY(WriteFile(out, "keep me"));
     Run r = convert({gps_, QStringLiteral("-o"), out});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err,
              QStringLiteral("vyz-convert: %1: %2 exists (--force replaces it)\n").arg(gps_, out));
-    QCOMPARE(readAll(out), QByteArray("keep me"));
+    QCOMPARE(ReadAll(out), QByteArray("keep me"));
     r = convert({QStringLiteral("--force"), gps_, QStringLiteral("-o"), out});
     QCOMPARE(r.code, 0);
-    QVERIFY(readAll(out).startsWith("{\"type\":\"FeatureCollection\""));
+    QVERIFY(ReadAll(out).startsWith("{\"type\":\"FeatureCollection\""));
     QCOMPARE(entries(dir.path()), QStringList({"lot.geojson"}));
     // Never over its own input.
     r = convert({QStringLiteral("--force"), QStringLiteral("--format"), QStringLiteral("csv"), gps_,
                  QStringLiteral("-o"), gps_});
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("is the input file itself")));
-    QCOMPARE(readAll(gps_).size(), 16 + 5 * 32);
+    QCOMPARE(ReadAll(gps_).size(), 16 + 5 * 32);
 }
 
 void TestConvert::outputFolderProblems() {

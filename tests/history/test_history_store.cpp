@@ -3,6 +3,7 @@
 // damaged and foreign files, a full database and two programs writing at once.
 #include "history/history_store.h"
 #include "history_fixture.h"
+#include "support/test_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <set>
 
 using namespace vyz;
+using namespace testsupport;
 using namespace vyz::history;
 
 namespace {
@@ -23,17 +25,6 @@ qint64 scalar(HistoryDb& db, const QString& sql) {
     QSqlQuery q(db.Database());
     if (!q.exec(sql) || !q.next()) return -1;
     return q.value(0).toLongLong();
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 // The child process of twoWritersAtOnce: stores `count` read-outs of 500 records each, half of
@@ -346,12 +337,12 @@ void TestHistoryStore::newerSchemaRefused() {
             q.exec(QStringLiteral("UPDATE vyz_schema SET version = %1").arg(SchemaVersion() + 1)));
         QVERIFY(q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
     }
-    const QByteArray before = readAll(path_);
+    const QByteArray before = ReadAll(path_);
     HistoryDb db(QStringLiteral("t2"));
     QCOMPARE(db.OpenLocal(path_), HistoryDb::Open::Newer);
     QVERIFY(!db.IsOpen());
     QCOMPARE(db.Store(test::MakeReadout(5), true), 0);
-    QCOMPARE(readAll(path_), before);
+    QCOMPARE(ReadAll(path_), before);
     QCOMPARE(QDir(dir_->path()).entryList({QStringLiteral("*.damaged-*")}, QDir::Files).size(), 0);
 }
 
@@ -375,15 +366,15 @@ void TestHistoryStore::damagedFileMovedAside() {
         other.close();
         other = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("other"));
-        content = readAll(path_);
+        content = ReadAll(path_);
     } else {
-        writeAll(path_, content);
+        QVERIFY(WriteFile(path_, content));
     }
     HistoryDb db(QStringLiteral("t"));
     QString movedTo;
     QCOMPARE(db.OpenLocal(path_, &movedTo), HistoryDb::Open::MovedAside);
     QVERIFY(movedTo.startsWith(path_ + QStringLiteral(".damaged-")));
-    QCOMPARE(readAll(movedTo), content); // nothing of it is lost
+    QCOMPARE(ReadAll(movedTo), content); // nothing of it is lost
     QVERIFY(db.Store(test::MakeReadout(3), true) > 0);
     QCOMPARE(db.RecordTotal(), 3);
     // The new file is ours from now on.

@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "shell/main_window.h"
 #include "support/modal_script.h"
+#include "support/test_files.h"
 #include "tmpfs_mount.h"
 
 #include <QAbstractButton>
@@ -32,34 +33,15 @@ using namespace testsupport;
 
 namespace {
 
-QByteArray randomBytes(int size, quint32 seed) {
-    QByteArray out(size, 0);
-    QRandomGenerator rng(seed);
-    for (char& c : out)
-        c = char(rng.bounded(256));
-    return out;
-}
-
 // Records that make a plain file (no marker at the start) with months the table shows as stored.
 QByteArray recordBytes(int count, quint32 seed) {
-    QByteArray out = randomBytes(count * 32, seed);
+    QByteArray out = RandomBytes(count * 32, seed);
     for (int i = 0; i < count; ++i) {
         out[i * 32] = char(i);
         out[i * 32 + 1] = 0;
         out[i * 32 + 6] = char(1 + i % 12);
     }
     return out;
-}
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size() &&
-           f.flush();
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 QByteArray archiveBytes(int count) {
@@ -161,7 +143,7 @@ void TestFileCommands::open_data() {
     QTest::newRow("47 bytes with marker") << m + records.left(31) << true << 0 << 1;
     QTest::newRow("3000 plain records") << plain << false << ArchiveCapacity << 1;
     QTest::newRow("3000 coordinates records") << m + records << true << ArchiveCapacity << 1;
-    QTest::newRow("random bytes") << "x" + randomBytes(9999, 2) << false << 10000 / 24 << 1;
+    QTest::newRow("random bytes") << "x" + RandomBytes(9999, 2) << false << 10000 / 24 << 1;
 }
 
 void TestFileCommands::open() {
@@ -172,7 +154,7 @@ void TestFileCommands::open() {
     LangIndex = int8_t(lang);
     setArchive(recordBytes(5, 3), !coordinates);
     const QString path = dir() + "/measured.vyz";
-    QVERIFY(writeFile(path, content));
+    QVERIFY(WriteFile(path, content));
 
     ModalScript script({choose(path)});
     form_->AOpenExecute();
@@ -234,14 +216,14 @@ void TestFileCommands::openFailure() {
 
     QList<ModalScript::Step> steps;
     if (kind == "vanished") {
-        QVERIFY(writeFile(path, recordBytes(3, 6)));
+        QVERIFY(WriteFile(path, recordBytes(3, 6)));
         steps << choose(path, [path] { QFile::remove(path); });
     }
     if (kind == "folder") QVERIFY(QDir().mkdir(path));
     if (kind == "fifo") QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     if (kind == "unreadable") {
         if (::geteuid() == 0) QSKIP("root reads every file");
-        QVERIFY(writeFile(path, recordBytes(3, 6)));
+        QVERIFY(WriteFile(path, recordBytes(3, 6)));
         QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
     }
     steps << press(QMessageBox::Cancel);
@@ -270,10 +252,10 @@ void TestFileCommands::openFailure() {
 void TestFileCommands::openFailureRetryShowsDialogAgain() {
     const QString path = dir() + "/later.vyz";
     const QByteArray content = recordBytes(2, 7).left(48);
-    QVERIFY(writeFile(path, content));
+    QVERIFY(WriteFile(path, content));
     // The file is gone when it is read and back before Retry is pressed.
     ModalScript script({choose(path, [path] { QFile::remove(path); }),
-                        press(QMessageBox::Retry, [&] { writeFile(path, content); }),
+                        press(QMessageBox::Retry, [&] { WriteFile(path, content); }),
                         choose(path)});
     form_->AOpenExecute();
     QStringList kinds;
@@ -291,7 +273,7 @@ void TestFileCommands::commandLineFileRetry() {
     const QString path = temp.filePath("x.vyz");
     const QByteArray content = recordBytes(1, 8).left(24);
     ModalScript script(
-        {press(QMessageBox::Retry), press(QMessageBox::Retry, [&] { writeFile(path, content); })});
+        {press(QMessageBox::Retry), press(QMessageBox::Retry, [&] { WriteFile(path, content); })});
     form_->OpenMeasurementFile(path);
     QCOMPARE(script.seen.size(), 2);
     QCOMPARE(script.unexpected, 0);
@@ -303,7 +285,7 @@ void TestFileCommands::saveEmptyArchiveDoesNothing() {
     RecordCount = 0;
     form_->SetStatusBarGeneral("unchanged");
     const QString before = fileEntries(dir());
-    ModalScript script({});
+    ModalScript script;
     form_->ASaveExecute();
     QCOMPARE(script.seen.size(), 0);
     QCOMPARE(statusText(), "unchanged");
@@ -361,7 +343,7 @@ void TestFileCommands::save() {
     else
         for (int i = 0; i < count; ++i)
             expected += records.mid(i * 32, 24);
-    QCOMPARE(readAll(target.filePath(saved)), expected);
+    QCOMPARE(ReadAll(target.filePath(saved)), expected);
     QCOMPARE(fileEntries(target.path()), saved);
     QCOMPARE(statusText(),
              QString(lang == 0 ? "Сохранено на диск записей: %1" : "Saved to disk records: %1")
@@ -414,7 +396,7 @@ void TestFileCommands::overwrite() {
     QFETCH(bool, replaced);
     QTemporaryDir target;
     const QString path = target.filePath("result.Vyz");
-    QVERIFY(writeFile(path, "old content"));
+    QVERIFY(WriteFile(path, "old content"));
     const QByteArray records = recordBytes(2, 12);
     setArchive(records, true);
     form_->setWindowTitle("VYZ. Pavement quality tester");
@@ -441,7 +423,7 @@ void TestFileCommands::overwrite() {
         QCOMPARE(script.seen.last().kind, "dialog");
         QCOMPARE(script.seen.last().text, path);
     }
-    QCOMPARE(readAll(path),
+    QCOMPARE(ReadAll(path),
              replaced ? QByteArray("GLONASS/GPS\0\0\0\0\0", 16) + records : "old content");
     QCOMPARE(fileEntries(target.path()), "result.Vyz");
 }
@@ -458,7 +440,7 @@ void TestFileCommands::createFailure() {
     TmpfsMount disk(64 * 1024);
     if (!disk.Mounted()) QSKIP("mounting a tmpfs needs root");
     const QString path = disk.Path() + "/a.Vyz";
-    QVERIFY(writeFile(path, "old content"));
+    QVERIFY(WriteFile(path, "old content"));
     QVERIFY(disk.MakeReadOnly());
     setArchive(recordBytes(3, 13), false);
 
@@ -482,7 +464,7 @@ void TestFileCommands::createFailure() {
     if (answer == QMessageBox::Retry) QCOMPARE(script.seen[3].kind, "dialog");
     if (answer == QMessageBox::Ignore)
         QCOMPARE(script.seen[3].text, "Unable to write file. Perhaps there is no room on the disk");
-    QCOMPARE(readAll(path), QByteArray("old content"));
+    QCOMPARE(ReadAll(path), QByteArray("old content"));
     QVERIFY(!statusText().startsWith("Saved"));
 }
 
@@ -504,8 +486,8 @@ void TestFileCommands::writeFailure() {
     if (!disk.Mounted()) QSKIP("mounting a tmpfs needs root");
     const QString path = disk.Path() + "/a.Vyz";
     const QString filler = disk.Path() + "/filler";
-    QVERIFY(writeFile(path, "old content"));
-    QVERIFY(writeFile(filler, QByteArray(112 * 1024, 'f')));
+    QVERIFY(WriteFile(path, "old content"));
+    QVERIFY(WriteFile(filler, QByteArray(112 * 1024, 'f')));
     const QByteArray records = recordBytes(ArchiveCapacity, 14);
     setArchive(records, coordinates);
 
@@ -533,11 +515,11 @@ void TestFileCommands::writeFailure() {
         else
             for (int i = 0; i < ArchiveCapacity; ++i)
                 expected += records.mid(i * 32, 24);
-        QCOMPARE(readAll(path), expected);
+        QCOMPARE(ReadAll(path), expected);
         QCOMPARE(statusText(), QString("Saved to disk records: %1").arg(ArchiveCapacity));
     } else {
         // The file that was there is kept whole, and no success is reported.
-        QCOMPARE(readAll(path), QByteArray("old content"));
+        QCOMPARE(ReadAll(path), QByteArray("old content"));
         QCOMPARE(statusText(), text);
     }
     QCOMPARE(fileEntries(disk.Path()), "a.Vyz");
@@ -554,7 +536,7 @@ void TestFileCommands::dialogsStartInFolderLastUsed() {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")));
     IniWrite("Config", "FileFolder", "");
     const QString file = opened.filePath("measured.vyz");
-    QVERIFY(writeFile(file, recordBytes(2, 20).left(48)));
+    QVERIFY(WriteFile(file, recordBytes(2, 20).left(48)));
 
     QStringList started; // the folder each dialog started in
     auto run = [&](bool save, ModalScript::Step step) {

@@ -1,6 +1,7 @@
 // Measurement files: the two variants byte for byte, every file length, reading from disk and
 // the staging-file writer against real files (and a real full or read-only tmpfs).
 #include "output/measurement_file.h"
+#include "support/test_files.h"
 #include "tmpfs_mount.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace vyz;
+using namespace testsupport;
 
 namespace {
 
@@ -20,30 +22,11 @@ QByteArray marker() {
     return QByteArray(reinterpret_cast<const char*>(CoordinatesMarker), 16);
 }
 
-QByteArray randomBytes(int size, quint32 seed) {
-    QByteArray out(size, 0);
-    QRandomGenerator rng(seed);
-    for (char& c : out)
-        c = char(rng.bounded(256));
-    return out;
-}
-
 std::vector<ArchiveRecord> randomRecords(int count, quint32 seed) {
     std::vector<ArchiveRecord> records(static_cast<size_t>(count));
-    const QByteArray bytes = randomBytes(count * 32, seed);
+    const QByteArray bytes = RandomBytes(count * 32, seed);
     if (count) std::memcpy(records.data(), bytes.constData(), size_t(bytes.size()));
     return records;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size() &&
-           f.flush();
 }
 
 std::span<const uint8_t> span(const QByteArray& b) {
@@ -91,30 +74,30 @@ void TestMeasurementFile::fileLength_data() {
     QTest::addColumn<int>("count");
 
     const QByteArray m = marker();
-    QByteArray random = randomBytes(5000, 7);
+    QByteArray random = RandomBytes(5000, 7);
     random[0] = 'x';
     QTest::newRow("empty") << QByteArray() << false << 0;
     QTest::newRow("1 byte") << QByteArray("G") << false << 0;
     QTest::newRow("11 marker characters") << QByteArray("GLONASS/GPS") << false << 0;
     QTest::newRow("12 bytes with marker") << m.left(12) << true << 0;
     QTest::newRow("marker only") << m << true << 0;
-    QTest::newRow("47 bytes with marker") << m + randomBytes(31, 1) << true << 0;
-    QTest::newRow("48 bytes with marker") << m + randomBytes(32, 2) << true << 1;
-    QTest::newRow("3 coordinates records, 112 bytes") << m + randomBytes(96, 3) << true << 3;
+    QTest::newRow("47 bytes with marker") << m + RandomBytes(31, 1) << true << 0;
+    QTest::newRow("48 bytes with marker") << m + RandomBytes(32, 2) << true << 1;
+    QTest::newRow("3 coordinates records, 112 bytes") << m + RandomBytes(96, 3) << true << 3;
     QTest::newRow("marker bytes 12..15 not examined")
-        << QByteArray("GLONASS/GPS\0abcd", 16) + randomBytes(64, 4) << true << 2;
+        << QByteArray("GLONASS/GPS\0abcd", 16) + RandomBytes(64, 4) << true << 2;
     QTest::newRow("marker without its terminator")
-        << QByteArray("GLONASS/GPSX\0\0\0\0", 16) + randomBytes(96, 5) << false << 4;
+        << QByteArray("GLONASS/GPSX\0\0\0\0", 16) + RandomBytes(96, 5) << false << 4;
     QTest::newRow("lower-case marker") << QByteArray("glonass/gps\0\0\0\0\0", 16) << false << 0;
-    QTest::newRow("23 bytes plain") << randomBytes(23, 6).replace(0, 1, "x") << false << 0;
+    QTest::newRow("23 bytes plain") << RandomBytes(23, 6).replace(0, 1, "x") << false << 0;
     QTest::newRow("3 plain records, 72 bytes")
-        << randomBytes(72, 8).replace(0, 1, "x") << false << 3;
+        << RandomBytes(72, 8).replace(0, 1, "x") << false << 3;
     QTest::newRow("73 bytes plain, last byte ignored")
-        << randomBytes(73, 9).replace(0, 1, "x") << false << 3;
+        << RandomBytes(73, 9).replace(0, 1, "x") << false << 3;
     QTest::newRow("3000 plain records")
-        << randomBytes(3000 * 24, 10).replace(0, 1, "x") << false << ArchiveCapacity;
+        << RandomBytes(3000 * 24, 10).replace(0, 1, "x") << false << ArchiveCapacity;
     QTest::newRow("3000 coordinates records")
-        << m + randomBytes(3000 * 32 + 5, 11) << true << ArchiveCapacity;
+        << m + RandomBytes(3000 * 32 + 5, 11) << true << ArchiveCapacity;
     QTest::newRow("random bytes") << random << false << 5000 / 24;
 }
 
@@ -158,13 +141,13 @@ void TestMeasurementFile::plainFileAfterCoordinatesFile() {
     // brings coordinates of 0 apart from the two bytes it reads into offsets 22..23.
     std::vector<ArchiveRecord> archive(ArchiveCapacity);
     ArchiveRecord staging{};
-    const QByteArray coordinatesFile = marker() + randomBytes(64, 20);
+    const QByteArray coordinatesFile = marker() + RandomBytes(64, 20);
     ReadRecords(span(coordinatesFile), DetectLayout(span(coordinatesFile)), staging, archive.data(),
                 ArchiveCapacity);
     const ArchiveRecord last = archive[1];
     QVERIFY(last.Latitude != 0 && last.Longitude != 0);
 
-    QByteArray plainFile = randomBytes(48, 21);
+    QByteArray plainFile = RandomBytes(48, 21);
     plainFile[0] = 'x';
     plainFile[22] = '\x34';
     plainFile[23] = '\x12';
@@ -265,13 +248,13 @@ void TestMeasurementFile::extensionRule() {
 void TestMeasurementFile::readFromDisk() {
     QTemporaryDir dir;
     const QString path = dir.filePath("big.vyz");
-    const QByteArray content = marker() + randomBytes(200000, 40);
-    QVERIFY(writeFile(path, content));
+    const QByteArray content = marker() + RandomBytes(200000, 40);
+    QVERIFY(WriteFile(path, content));
     std::vector<uint8_t> bytes{1, 2, 3};
     QCOMPARE(ReadMeasurementFileBytes(path.toStdString(), bytes), 0);
     QCOMPARE(toBytes(bytes), content.left(int(MaxMeasurementFileBytes)));
 
-    QVERIFY(writeFile(path, QByteArray()));
+    QVERIFY(WriteFile(path, QByteArray()));
     QCOMPARE(ReadMeasurementFileBytes(path.toStdString(), bytes), 0);
     QVERIFY(bytes.empty());
 }
@@ -294,7 +277,7 @@ void TestMeasurementFile::readFailures() {
     if (kind == "fifo") QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     if (kind == "unreadable") {
         if (::geteuid() == 0) QSKIP("root reads every file");
-        QVERIFY(writeFile(path, marker()));
+        QVERIFY(WriteFile(path, marker()));
         QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
     }
     std::vector<uint8_t> bytes{1};
@@ -306,21 +289,21 @@ void TestMeasurementFile::stagedReplaceKeepsModeAndFollowsLink() {
     QTemporaryDir dir;
     const QString real = dir.filePath("real.Vyz");
     const QString link = dir.filePath("link.Vyz");
-    QVERIFY(writeFile(real, "old content"));
+    QVERIFY(WriteFile(real, "old content"));
     QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     QVERIFY(QFile::link(real, link));
 
-    const QByteArray content = randomBytes(1000, 50);
+    const QByteArray content = RandomBytes(1000, 50);
     {
         StagedFile file(link.toStdString());
         QVERIFY(file.Create());
         QVERIFY(file.Write(span(content.left(400))));
         QVERIFY(file.Write(span(content.mid(400))));
-        QCOMPARE(readAll(real), QByteArray("old content")); // nothing replaced before Commit
+        QCOMPARE(ReadAll(real), QByteArray("old content")); // nothing replaced before Commit
         QVERIFY(file.Commit());
     }
     QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readAll(real), content);
+    QCOMPARE(ReadAll(real), content);
     struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(real).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0640u);
@@ -331,7 +314,7 @@ void TestMeasurementFile::stagedReplaceKeepsModeAndFollowsLink() {
     StagedFile file(fresh.toStdString());
     QVERIFY(file.Write(span(content)));
     QVERIFY(file.Commit());
-    QCOMPARE(readAll(fresh), content);
+    QCOMPARE(ReadAll(fresh), content);
     const mode_t mask = ::umask(022);
     ::umask(mask);
     QCOMPARE(::stat(QFile::encodeName(fresh).constData(), &st), 0);
@@ -341,14 +324,14 @@ void TestMeasurementFile::stagedReplaceKeepsModeAndFollowsLink() {
 void TestMeasurementFile::stagedDiscardKeepsOldFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath("a.Vyz");
-    QVERIFY(writeFile(path, "old"));
+    QVERIFY(WriteFile(path, "old"));
     {
         StagedFile file(path.toStdString());
         QVERIFY(file.Create());
         QVERIFY(file.Write(span(QByteArray("new content"))));
         QCOMPARE(entries(dir.path()).size(), 2);
     }
-    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(ReadAll(path), QByteArray("old"));
     QCOMPARE(entries(dir.path()), QStringList({"a.Vyz"}));
 
     // A folder of that name is not replaced.
@@ -364,18 +347,18 @@ void TestMeasurementFile::stagedDiskFull() {
     if (!disk.Mounted()) QSKIP("mounting a tmpfs needs root");
     const QString path = disk.Path() + "/a.Vyz";
     const QString filler = disk.Path() + "/filler";
-    const QByteArray old = randomBytes(1000, 60);
-    QVERIFY(writeFile(path, old));
-    QVERIFY(writeFile(filler, QByteArray(32 * 1024, 'f')));
+    const QByteArray old = RandomBytes(1000, 60);
+    QVERIFY(WriteFile(path, old));
+    QVERIFY(WriteFile(filler, QByteArray(32 * 1024, 'f')));
 
-    const QByteArray content = randomBytes(40 * 1024, 61);
+    const QByteArray content = RandomBytes(40 * 1024, 61);
     {
         StagedFile file(path.toStdString());
         QVERIFY(file.Write(span(content.left(100))));
         QVERIFY(!file.Write(span(content.mid(100))));
         QCOMPARE(file.Error(), ENOSPC);
     }
-    QCOMPARE(readAll(path), old);
+    QCOMPARE(ReadAll(path), old);
     QCOMPARE(entries(disk.Path()), QStringList({"a.Vyz", "filler"}));
 
     // Writing the failed piece again once there is room gives exactly the content.
@@ -385,7 +368,7 @@ void TestMeasurementFile::stagedDiskFull() {
     QVERIFY(QFile::remove(filler));
     QVERIFY(file.Write(span(content.mid(100))));
     QVERIFY(file.Commit());
-    QCOMPARE(readAll(path), content);
+    QCOMPARE(ReadAll(path), content);
     QCOMPARE(entries(disk.Path()), QStringList({"a.Vyz"}));
 }
 
@@ -393,14 +376,14 @@ void TestMeasurementFile::stagedReadOnlyFolder() {
     TmpfsMount disk(64 * 1024);
     if (!disk.Mounted()) QSKIP("mounting a tmpfs needs root");
     const QString path = disk.Path() + "/a.Vyz";
-    QVERIFY(writeFile(path, "old"));
+    QVERIFY(WriteFile(path, "old"));
     QVERIFY(disk.MakeReadOnly());
     StagedFile file(path.toStdString());
     QVERIFY(!file.Create());
     QCOMPARE(file.Error(), EROFS);
     QVERIFY(!file.Write(span(QByteArray("x"))));
     QVERIFY(!file.Commit());
-    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(ReadAll(path), QByteArray("old"));
 }
 
 QTEST_GUILESS_MAIN(TestMeasurementFile)

@@ -3,6 +3,7 @@
 #include "platform/ini_file.h"
 #include "platform/paths.h"
 #include "platform/usb_log.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,21 +17,9 @@
 #include <unistd.h>
 
 using namespace vyz;
+using namespace testsupport;
 
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -94,7 +83,7 @@ void TestPlatform::readSemantics() {
     QFETCH(QString, expected);
     QTemporaryDir dir;
     const QString file = dir.filePath("Vyz.ini");
-    if (!content.isEmpty()) writeFile(file, content);
+    if (!content.isEmpty()) WriteFile(file, content);
     const std::optional<std::string> d =
         hasDefault ? std::optional(def.toStdString()) : std::nullopt;
     const std::string got =
@@ -130,10 +119,10 @@ void TestPlatform::writeKeepsTheRestOfTheFile() {
     QFETCH(QByteArray, after);
     QTemporaryDir dir;
     const QString file = dir.filePath("Vyz.ini");
-    if (!before.isEmpty()) writeFile(file, before);
+    if (!before.isEmpty()) WriteFile(file, before);
     QVERIFY(WritePrivateProfileString(section.toStdString(), key.toStdString(), "V",
                                       file.toStdString()));
-    QCOMPARE(readAll(file), after);
+    QCOMPARE(ReadAll(file), after);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
 }
 
@@ -141,11 +130,11 @@ void TestPlatform::writeToUnwritableFolderFailsAndKeepsFile() {
     if (::geteuid() == 0) QSKIP("root writes into read-only folders");
     QTemporaryDir dir;
     const QString file = dir.filePath("Vyz.ini");
-    writeFile(file, "[Config]\nUses=1\n");
+    QVERIFY(WriteFile(file, "[Config]\nUses=1\n"));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
     QVERIFY(!WritePrivateProfileString("Config", "Uses", "2", file.toStdString()));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(readAll(file), QByteArray("[Config]\nUses=1\n"));
+    QCOMPARE(ReadAll(file), QByteArray("[Config]\nUses=1\n"));
 }
 
 // A settings file that exists but cannot be read or is read-only stays exactly as it is, and the
@@ -166,11 +155,11 @@ void TestPlatform::writeNeverLosesSettings() {
     QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
     const QString file = dir.filePath("Vyz.ini");
     const QByteArray before = "[Config]\nLangId=Eng\nUses=7\n[FormMain]\nWidth=900\n";
-    writeFile(file, before);
+    QVERIFY(WriteFile(file, before));
     QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(mode)), 0);
     QVERIFY(!WritePrivateProfileString("Config", "Uses", "8", file.toStdString()));
     QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0644), 0);
-    QCOMPARE(readAll(file), before);
+    QCOMPARE(ReadAll(file), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"Vyz.ini"}));
 }
 
@@ -212,7 +201,7 @@ void TestPlatform::writeThroughSymbolicLink() {
     const QString link = dir.filePath("prog/Vyz.ini");
     linkText.replace("@", dir.path());
     const QByteArray before = "[Config]\nLangId=Eng\nUses=7\n";
-    if (targetExists) writeFile(real, before);
+    if (targetExists) WriteFile(real, before);
     if (linkText == "second.ini")
         QCOMPARE(::symlink("../real/Vyz.ini", QFile::encodeName(dir.filePath("prog/second.ini"))),
                  0);
@@ -225,7 +214,7 @@ void TestPlatform::writeThroughSymbolicLink() {
     char text[512] = {};
     QVERIFY(::readlink(QFile::encodeName(link).constData(), text, sizeof text - 1) > 0);
     QCOMPARE(QString::fromLocal8Bit(text), linkText);
-    QCOMPARE(readAll(real), targetExists ? QByteArray("[Config]\nLangId=Eng\nUses=8\n")
+    QCOMPARE(ReadAll(real), targetExists ? QByteArray("[Config]\nLangId=Eng\nUses=8\n")
                                          : QByteArray("[Config]\nUses=8\n"));
     struct stat now {};
     QCOMPARE(::stat(QFile::encodeName(real).constData(), &now), 0);
@@ -241,7 +230,7 @@ void TestPlatform::writeKeepsOwnerOfUsersFile() {
     if (::geteuid() != 0) QSKIP("only root can give a file to another user");
     QTemporaryDir dir;
     const QString file = dir.filePath("Vyz.ini");
-    writeFile(file, "[Config]\nUses=7\n");
+    QVERIFY(WriteFile(file, "[Config]\nUses=7\n"));
     QCOMPARE(::chown(QFile::encodeName(file).constData(), 65534, 65534), 0);
     QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0600), 0);
     QVERIFY(WritePrivateProfileString("Config", "Uses", "8", file.toStdString()));
@@ -250,7 +239,7 @@ void TestPlatform::writeKeepsOwnerOfUsersFile() {
     QCOMPARE(st.st_uid, uid_t(65534));
     QCOMPARE(st.st_gid, gid_t(65534));
     QCOMPARE(st.st_mode & 07777, mode_t(0600));
-    QCOMPARE(readAll(file), QByteArray("[Config]\nUses=8\n"));
+    QCOMPARE(ReadAll(file), QByteArray("[Config]\nUses=8\n"));
 }
 
 // Where the settings, the log and the picture go, for a program in `folder`. "@" stands for a
@@ -259,7 +248,7 @@ void TestPlatform::writeKeepsOwnerOfUsersFile() {
 void TestPlatform::writeOfTheValueHeldLeavesTheFile() {
     QTemporaryDir dir;
     const QString file = dir.filePath("Vyz.ini");
-    writeFile(file, "[Config]\r\nLangId=Eng\r\nUses=7\r\n");
+    QVERIFY(WriteFile(file, "[Config]\r\nLangId=Eng\r\nUses=7\r\n"));
     struct stat before {};
     QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
     QVERIFY(WritePrivateProfileString("Config", "LangId", "Eng", file.toStdString()));
@@ -267,7 +256,7 @@ void TestPlatform::writeOfTheValueHeldLeavesTheFile() {
     QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
     QCOMPARE(after.st_ino, before.st_ino);
     QVERIFY(WritePrivateProfileString("Config", "LangId", "Rus", file.toStdString()));
-    QCOMPARE(readAll(file), QByteArray("[Config]\r\nLangId=Rus\r\nUses=7\r\n"));
+    QCOMPARE(ReadAll(file), QByteArray("[Config]\r\nLangId=Rus\r\nUses=7\r\n"));
 }
 
 void TestPlatform::programPaths_data() {
@@ -374,11 +363,11 @@ void TestPlatform::usbLogFormats() {
     QTemporaryDir dir;
     InitProgramPaths(dir.path().toStdString());
     ResetLogUSBForTest();
-    writeFile(dir.filePath("Vyz.ini"), "[Debug]\nLogUSB=Yes\n");
+    QVERIFY(WriteFile(dir.filePath("Vyz.ini"), "[Debug]\nLogUSB=Yes\n"));
     StartLogUSB();
     AddLogUSB("\r\nfirst\r\nsecond\r\n");
     AddLogUSB("plain");
-    const QString log = QString::fromUtf8(readAll(dir.filePath("LogUSB.log")));
+    const QString log = QString::fromUtf8(ReadAll(dir.filePath("LogUSB.log")));
     const QRegularExpression re(
         "^\r\n========== \\d\\d\\.\\d\\d\\.\\d{4} ==========\r\n"
         "\\d\\d:\\d\\d:\\d\\d first  second\r\n\\d\\d:\\d\\d:\\d\\d plain\r\n$");
@@ -396,7 +385,7 @@ void TestPlatform::usbLogOffWritesNothing() {
     ResetLogUSBForTest();
     for (const QByteArray& ini :
          {QByteArray(), QByteArray("[Debug]\nLogUSB=N\n"), QByteArray("[Debug]\nLogUSB=y\n")}) {
-        if (!ini.isEmpty()) writeFile(dir.filePath("Vyz.ini"), ini);
+        if (!ini.isEmpty()) WriteFile(dir.filePath("Vyz.ini"), ini);
         StartLogUSB();
         AddLogUSB("line");
         QVERIFY(!QFile::exists(dir.filePath("LogUSB.log")));
@@ -426,7 +415,7 @@ time_t localTime(int year, int month, int day, int hour, int minute, int second)
 void TestPlatform::usbLogNewDayAfterMidnightOfTheStartDay() {
     QTemporaryDir dir;
     InitProgramPaths(dir.path().toStdString());
-    writeFile(dir.filePath("Vyz.ini"), "[Debug]\nLogUSB=Y\n");
+    QVERIFY(WriteFile(dir.filePath("Vyz.ini"), "[Debug]\nLogUSB=Y\n"));
     fakeNow = localTime(2026, 3, 31, 23, 59, 58);
     ResetLogUSBForTest(fakeClock);
     StartLogUSB();
@@ -435,7 +424,7 @@ void TestPlatform::usbLogNewDayAfterMidnightOfTheStartDay() {
     fakeNow = localTime(2026, 4, 1, 0, 0, 4);
     AddLogUSB("second");
     ResetLogUSBForTest();
-    QCOMPARE(readAll(dir.filePath("LogUSB.log")),
+    QCOMPARE(ReadAll(dir.filePath("LogUSB.log")),
              QByteArray("\r\n========== 31.03.2026 ==========\r\n"
                         "\r\n========== 01.04.2026 ==========\r\n"
                         "00:00:03 first\r\n"

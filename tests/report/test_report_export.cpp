@@ -5,6 +5,7 @@
 #include "output/report_binding.h"
 #include "report/report_export.h"
 #include "report/report_painter.h"
+#include "support/test_files.h"
 #include "table_fixture.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QtTest>
 
 using namespace vyz;
+using namespace testsupport;
 using namespace vyz::report;
 
 namespace {
@@ -39,36 +41,6 @@ QStringList trimmed(QStringList row) {
     while (!row.isEmpty() && row.last().isEmpty())
         row.removeLast();
     return row;
-}
-
-// Parses CSV as LibreOffice writes it (comma, double quotes, UTF-8).
-QList<QStringList> parseCsv(const QString& text) {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
-                field += c, ++i;
-            else if (c == QLatin1Char('"'))
-                quoted = false;
-            else
-                field += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            row << field, field.clear();
-        } else if (c == QLatin1Char('\n')) {
-            row << field, field.clear();
-            rows << row, row.clear();
-        } else if (c != QLatin1Char('\r')) {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !row.isEmpty()) rows << (row << field);
-    return rows;
 }
 
 QString readText(const QString& path) {
@@ -289,7 +261,7 @@ void TestReportExport::libreOfficeReadsEveryExport() {
     const QList<QStringList> expected = expectedRows();
     for (const char* name : {"report_xlsx.csv", "report_ods.csv"}) {
         QList<QStringList> rows;
-        for (const QStringList& row : parseCsv(readText(out + QLatin1Char('/') + name)))
+        for (const QStringList& row : ParseCsv(readText(out + QLatin1Char('/') + name)))
             if (!trimmed(row).isEmpty()) rows << trimmed(row);
         QCOMPARE(rows.size(), expected.size());
         for (int i = 0; i < rows.size(); ++i)

@@ -9,6 +9,7 @@
 #include "output/tmpfs_mount.h"
 #include "platform/staged_write.h"
 #include "report/report_export.h"
+#include "support/test_files.h"
 #include "table_fixture.h"
 #include "viewer/screenshot_window.h"
 
@@ -21,15 +22,11 @@
 #include <unistd.h>
 
 using namespace vyz;
+using namespace testsupport;
 
 namespace {
 
 using Writer = std::function<bool(const QString& path, QString* error)>;
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 // The file an export finds: "old", with the permission bits `mode`.
 bool writeOld(const QString& path, mode_t mode = 0644) {
@@ -122,7 +119,7 @@ void TestStagedWriters::readOnlyFileStaysAsItWas() {
     QString error;
     QVERIFY(!write(path, &error));
     QCOMPARE(error, SystemErrorText(EACCES));
-    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(ReadAll(path), QByteArray("old"));
     QCOMPARE(modeOf(path), mode_t(0444));
     QCOMPARE(entries(dir.path()), QStringList({"old.out"}));
 }
@@ -147,7 +144,7 @@ void TestStagedWriters::readOnlyFolderStaysAsItWas() {
     if (!root) ::chmod(QFile::encodeName(folder).constData(), 0755);
     QVERIFY(!written);
     QCOMPARE(error, SystemErrorText(root ? EROFS : EACCES));
-    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(ReadAll(path), QByteArray("old"));
     QCOMPARE(entries(folder), QStringList({"old.out"}));
 }
 
@@ -158,8 +155,8 @@ void TestStagedWriters::modeIsKept() {
     QVERIFY(writeOld(path, 0640));
     QString error;
     QVERIFY2(write(path, &error), qPrintable(error));
-    QVERIFY(readAll(path) != QByteArray("old"));
-    QVERIFY(readAll(path).size() > 3);
+    QVERIFY(ReadAll(path) != QByteArray("old"));
+    QVERIFY(ReadAll(path).size() > 3);
     QCOMPARE(modeOf(path), mode_t(0640));
     QCOMPARE(entries(dir.path()), QStringList({"old.out"}));
 }
@@ -175,7 +172,7 @@ void TestStagedWriters::symbolicLinkIsWrittenThrough() {
     QString error;
     QVERIFY2(write(link, &error), qPrintable(error));
     QCOMPARE(QFileInfo(link).symLinkTarget(), real);
-    QVERIFY(readAll(real).size() > 3);
+    QVERIFY(ReadAll(real).size() > 3);
     QCOMPARE(entries(dir.filePath("real")), QStringList({"old.out"}));
     QCOMPARE(entries(dir.filePath("link")), QStringList({"old.out"}));
 }

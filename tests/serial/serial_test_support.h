@@ -1,6 +1,8 @@
-// Helpers of the serial tests: a pseudo-terminal pair, a device folder of links, the instrument
-// simulator as a child process, and an operator who answers the program's message boxes.
+// Helpers of the serial tests: a pseudo-terminal pair, a device folder of links and the instrument
+// simulator as a child process.
 #pragma once
+
+#include "support/modal_script.h"
 
 #include <QApplication>
 #include <QDir>
@@ -99,48 +101,4 @@ private:
 };
 #endif
 
-// Answers the message boxes the program shows, in order, with the buttons given; records each
-// box's text. A box beyond the list is recorded too and answered Ignore (or OK), so that an
-// unexpected question never leaves a test retrying for ever. One answerer at a time.
-class BoxAnswerer {
-public:
-    using Hook = std::function<void(const QString& text)>;
-    explicit BoxAnswerer(QList<QMessageBox::StandardButton> answers = {})
-        : answers_(std::move(answers)) {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
-    }
-    void setAnswers(QList<QMessageBox::StandardButton> answers) { answers_ = std::move(answers); }
-    // Runs before the answer is given (for example, to plug a device in before Retry).
-    void setHook(Hook hook) { hook_ = std::move(hook); }
-    const QStringList& texts() const { return texts_; }
-    const QList<QMessageBox::Icon>& icons() const { return icons_; }
-    void clear() {
-        texts_.clear();
-        icons_.clear();
-    }
-
-private:
-    void poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box == handled_) return;
-        handled_ = box;
-        texts_ << box->text();
-        icons_ << box->icon();
-        if (hook_) hook_(box->text());
-        QAbstractButton* button = nullptr;
-        if (!answers_.isEmpty()) button = box->button(answers_.takeFirst());
-        if (!button) button = box->button(QMessageBox::Ignore);
-        if (!button) button = box->button(QMessageBox::Ok);
-        if (!button) button = box->buttons().value(0);
-        button->click();
-    }
-
-    QTimer timer_;
-    QList<QMessageBox::StandardButton> answers_;
-    QStringList texts_;
-    QList<QMessageBox::Icon> icons_;
-    QPointer<QMessageBox> handled_;
-    Hook hook_;
-};
+using testsupport::BoxAnswerer;

@@ -9,6 +9,7 @@
 #include "shell/main_window.h"
 #include "shell/startup_settings.h"
 #include "shell/status_window.h"
+#include "support/test_files.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -33,15 +34,9 @@
 #include <memory>
 
 using namespace vyz;
+using namespace testsupport;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 QString ini(const char* section, const char* key) {
     return QString::fromStdString(
@@ -157,7 +152,7 @@ void TestShell::storedLanguage_data() {
 void TestShell::storedLanguage() {
     QFETCH(QByteArray, content);
     QFETCH(int, expected);
-    if (!content.isEmpty()) writeFile(QString::fromStdString(IniFileName()), content);
+    if (!content.isEmpty()) WriteFile(QString::fromStdString(IniFileName()), content);
     QCOMPARE(int(ReadSettingsLanguage()), expected);
 }
 
@@ -174,7 +169,7 @@ void TestShell::countStart_data() {
 void TestShell::countStart() {
     QFETCH(QByteArray, content);
     QFETCH(QString, written);
-    if (!content.isEmpty()) writeFile(QString::fromStdString(IniFileName()), content);
+    if (!content.isEmpty()) WriteFile(QString::fromStdString(IniFileName()), content);
     CountStart();
     QCOMPARE(ini("Config", "Uses"), written);
 }
@@ -210,7 +205,7 @@ void TestShell::storedGeometry_data() {
 void TestShell::storedGeometry() {
     QFETCH(QByteArray, formMain);
     QFETCH(QRect, expected);
-    writeFile(QString::fromStdString(IniFileName()), "[FormMain]\n" + formMain);
+    QVERIFY(WriteFile(QString::fromStdString(IniFileName()), "[FormMain]\n" + formMain));
     QCOMPARE(ReadSettingsGeometry(QSize(1280, 1024), QSize(454, 307)), expected);
 }
 
@@ -234,7 +229,7 @@ void TestShell::storedFlags() {
     QFETCH(QByteArray, content);
     QFETCH(bool, gps);
     QFETCH(bool, maximized);
-    if (!content.isEmpty()) writeFile(QString::fromStdString(IniFileName()), content);
+    if (!content.isEmpty()) WriteFile(QString::fromStdString(IniFileName()), content);
     QCOMPARE(ReadSettingsGPSMode(), gps);
     QCOMPARE(ReadSettingsMaximized(), maximized);
 }
@@ -253,7 +248,7 @@ void TestShell::statusWindowHeight_data() {
 void TestShell::statusWindowHeight() {
     QFETCH(QByteArray, content);
     QFETCH(int, expected);
-    if (!content.isEmpty()) writeFile(QString::fromStdString(IniFileName()), content);
+    if (!content.isEmpty()) WriteFile(QString::fromStdString(IniFileName()), content);
     QCOMPARE(ReadStatusWindowHeight(1024, 60), expected);
 }
 
@@ -409,8 +404,8 @@ void TestShell::helpOpensManualOfLanguage() {
     QDesktopServices::setUrlHandler("file", &catcher, "open");
     const QString eng = dir_->filePath("Help/Vyz1EngHelp.html");
     const QString rus = dir_->filePath("Help/Vyz1RusHelp.html");
-    writeFile(eng, "<html>en</html>");
-    writeFile(rus, "<html>ru</html>");
+    QVERIFY(WriteFile(eng, "<html>en</html>"));
+    QVERIFY(WriteFile(rus, "<html>ru</html>"));
     {
         TForm1 window;
         window.show();

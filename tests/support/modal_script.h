@@ -1,29 +1,22 @@
-// Answers the modal windows (file dialogs, message boxes) a command of the main window opens, as
-// an operator would, and records what each showed.
+// Answers the modal windows (file dialogs, message boxes) the program opens, as an operator
+// would, and records what each showed.
 #pragma once
 
-#include "shell/main_window.h"
-
-#include <QAbstractButton>
-#include <QApplication>
-#include <QDir>
-#include <QFileDialog>
-#include <QLineEdit>
+#include <QList>
 #include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace testsupport {
 
 // What the operator saw in one modal window.
 struct Seen {
-    QString kind; // "dialog" or "box"
+    QString kind; // "dialog", "box" or "window"
     QString title;
     QString text;   // box text, or the dialog's selected file
-    QString status; // the status line while the window was shown
+    QString status; // the main window's status line while the window was shown
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
@@ -33,97 +26,56 @@ struct Seen {
     bool confirmsOverwrite = false;
 };
 
-inline QString statusText() {
-    auto* status = vyz::Form1->findChild<QPushButton*>("sbStatus");
-    return status ? status->text() : QString();
-}
+// The main window's status line.
+QString statusText();
 
-// Answers the modal windows a command opens, one step per window shown, in order. A window
-// shown when no step is left is closed and recorded, so a test never hangs on it.
+// Answers the modal windows shown while it lives, one step per window, in order, once each is
+// up. A window shown when no step is left goes to the fallback; without one it is rejected and
+// counted as unexpected, so a test never hangs on it.
 class ModalScript : public QObject {
 public:
     using Step = std::function<void(QWidget*)>;
-    explicit ModalScript(QList<Step> steps) : steps_(std::move(steps)) {
-        qApp->installEventFilter(this);
-    }
-    ~ModalScript() override { qApp->removeEventFilter(this); }
+    explicit ModalScript(QList<Step> steps = {});
+    ~ModalScript() override;
+
     QList<Seen> seen;
     int unexpected = 0;
     int left() const { return int(steps_.size()); }
+    void setFallback(Step fallback) { fallback_ = std::move(fallback); }
 
 protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        auto* widget = qobject_cast<QWidget*>(object);
-        if (event->type() != QEvent::Show || !widget || !widget->isWindow() ||
-            widget->windowModality() == Qt::NonModal)
-            return false;
-        seen << describe(widget);
-        QPointer<QWidget> target(widget);
-        Step step;
-        if (!steps_.isEmpty())
-            step = steps_.takeFirst();
-        else
-            ++unexpected;
-        // Answered from the event loop the window runs, once it is up.
-        QTimer::singleShot(10, this, [target, step] {
-            if (!target) return;
-            if (step)
-                step(target);
-            else if (auto* dialog = qobject_cast<QDialog*>(target.data()))
-                dialog->reject();
-        });
-        return false;
-    }
+    bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
-    static Seen describe(QWidget* widget) {
-        Seen s;
-        s.title = widget->windowTitle();
-        s.status = statusText();
-        if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-            s.kind = "box";
-            s.text = box->text();
-            s.icon = box->icon();
-            s.buttons = box->standardButtons();
-            s.defaultButton = box->standardButton(box->defaultButton());
-        } else if (auto* dialog = qobject_cast<QFileDialog*>(widget)) {
-            s.kind = "dialog";
-            s.text = dialog->selectedFiles().value(0);
-            s.filters = dialog->nameFilters();
-            s.directory = dialog->directory().absolutePath();
-            s.save = dialog->acceptMode() == QFileDialog::AcceptSave;
-            s.confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-        }
-        return s;
-    }
     QList<Step> steps_;
+    Step fallback_;
 };
 
-inline ModalScript::Step choose(const QString& path, std::function<void()> after = {}) {
-    return [path, after](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        QVERIFY(dialog);
-        // Typed into the name field, as the operator does (selectFile leaves a focused field).
-        auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
-        QVERIFY(edit);
-        edit->setText(path);
-        static_cast<QDialog*>(dialog)->accept(); // the file dialog's own accept
-        if (after) after();
-    };
-}
+// Steps: a file chosen in a file dialog by typing its name, as the operator does (then `after`);
+// a dialog cancelled; a message box answered with `button` (after `before`).
+ModalScript::Step choose(const QString& path, std::function<void()> after = {});
+ModalScript::Step cancelDialog();
+ModalScript::Step press(QMessageBox::StandardButton button, std::function<void()> before = {});
 
-inline ModalScript::Step cancelDialog() {
-    return [](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); };
-}
+// Answers the message boxes with the buttons given, in order; a box beyond the list gets Ignore,
+// else OK, else its first button, so an unexpected question never leaves a test retrying for
+// ever. Records each box's text and icon.
+class BoxAnswerer {
+public:
+    using Hook = std::function<void(const QString& text)>;
+    explicit BoxAnswerer(QList<QMessageBox::StandardButton> answers = {});
 
-inline ModalScript::Step press(QMessageBox::StandardButton button,
-                               std::function<void()> before = {}) {
-    return [button, before](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        QVERIFY(box && box->button(button));
-        if (before) before();
-        box->button(button)->click();
-    };
-}
+    void setAnswers(QList<QMessageBox::StandardButton> answers) { answers_ = std::move(answers); }
+    // Runs before an answer is given (for example, to plug a device in before Retry).
+    void setHook(Hook hook) { hook_ = std::move(hook); }
+    QStringList texts() const;
+    QList<QMessageBox::Icon> icons() const;
+    void clear() { script_.seen.clear(); }
+
+private:
+    ModalScript script_;
+    QList<QMessageBox::StandardButton> answers_;
+    Hook hook_;
+};
 
 } // namespace testsupport
