@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 #include "shell/about_dialog.h"
 #include "shell/main_window.h"
+#include "support/modal_script.h"
 #include "vyz_version.h"
 
 #include <QApplication>
@@ -32,16 +33,15 @@ class TestAbout : public QObject {
 
     // Runs the About command; `inspect` sees the dialog while it is shown and closes it.
     void RunAbout(const std::function<void(TAboutBox*)>& inspect) {
-        bool seen = false;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
+        testsupport::ModalScript script({[&](QWidget* w) {
+            auto* box = qobject_cast<TAboutBox*>(w);
             QVERIFY(box);
-            seen = true;
             inspect(box);
             if (box->isVisible()) box->reject();
-        });
+        }});
         main_->AAboutExecute();
-        QVERIFY(seen);
+        QCOMPARE(script.seen.size(), 1);
+        QCOMPARE(script.left(), 0);
     }
 
 private slots:

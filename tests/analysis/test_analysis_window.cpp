@@ -13,6 +13,7 @@
 #include "report/report_export.h"
 #include "report/report_preview.h"
 #include "shell/main_window.h"
+#include "support/modal_script.h"
 
 #include <QAction>
 #include <QApplication>
@@ -538,21 +539,17 @@ void TestAnalysisWindow::reportWithAndWithoutSummary() {
     // The print command's preview, exported to PDF from there as the operator does.
     auto print = [&](const QString& pdf) {
         int pages = -1;
-        QTimer::singleShot(0, [&] {
-            auto* w = qobject_cast<report::PreviewWindow*>(QApplication::activeModalWidget());
-            if (!w) return;
-            pages = w->PageCount();
-            QTimer::singleShot(0, [&] {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                if (!dialog) return;
-                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(pdf);
-                static_cast<QDialog*>(dialog)->accept();
-            });
-            w->ExportTo(report::ExportFormat::Pdf);
-            w->reject();
-        });
+        testsupport::ModalScript script({[&](QWidget* w) {
+                                             auto* preview =
+                                                 qobject_cast<report::PreviewWindow*>(w);
+                                             QVERIFY(preview);
+                                             pages = preview->PageCount();
+                                             preview->ExportTo(report::ExportFormat::Pdf);
+                                             preview->reject();
+                                         },
+                                         testsupport::choose(pdf)});
         window.APrintExecute();
-        return pages;
+        return script.left() == 0 && script.unexpected == 0 ? pages : -2;
     };
     auto pdfText = [](const QString& pdf) {
         return run("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"}).split(QLatin1Char('\f'));

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "report/report_export.h"
 #include "shell/main_window.h"
+#include "support/modal_script.h"
 #include "support/test_files.h"
 #include "tmpfs_mount.h"
 
@@ -581,10 +582,10 @@ void TestConvert::sameAsWindow() {
             QCOMPARE(r.code, 1);
             QVERIFY(r.err.contains(lang == 0 ? QString::fromUtf8("ни у одной записи нет координат")
                                              : QStringLiteral("no record has a position")));
-            QTimer::singleShot(100, [] {
-                if (QWidget* box = QApplication::activeModalWidget()) box->close();
-            });
+            ModalScript script({[](QWidget* box) { box->close(); }});
             QVERIFY(!form.ExportMapTo(mine, m.format));
+            QCOMPARE(script.seen.size(), 1);
+            QCOMPARE(script.seen[0].kind, QStringLiteral("box"));
             QVERIFY(!QFile::exists(mine) && !QFile::exists(theirs));
             continue;
         }
@@ -633,39 +634,23 @@ void TestConvert::windowCsvCommand() {
     const QString target = dir.filePath(QStringLiteral("lot.csv"));
     QVERIFY(WriteFile(target, "old"));
     StoreCsvOptions({});
-    QStringList seen;
-    bool confirmsOverwrite = false;
-    QTimer answer;
-    answer.setInterval(20);
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        seen << modal->metaObject()->className() + QStringLiteral(":") + modal->windowTitle();
-        if (auto* options = qobject_cast<QDialog*>(modal);
-            options && modal->objectName() == QStringLiteral("frmCsvOptions")) {
-            modal->findChild<QComboBox*>(QStringLiteral("cbSeparator"))->setCurrentIndex(2);
-            modal->findChild<QComboBox*>(QStringLiteral("cbDecimal"))->setCurrentIndex(1);
-            modal->findChild<QComboBox*>(QStringLiteral("cbDates"))->setCurrentIndex(1);
-            options->accept();
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            confirmsOverwrite = files->acceptMode() == QFileDialog::AcceptSave &&
-                                !files->testOption(QFileDialog::DontConfirmOverwrite);
-            // The operator picks the existing file and confirms the question to replace it.
-            // Typed into the name field, as the operator does.
-            files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(target);
-            QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
-        }
-    });
-    answer.start();
+    ModalScript script(
+        {[](QWidget* options) {
+             options->findChild<QComboBox*>(QStringLiteral("cbSeparator"))->setCurrentIndex(2);
+             options->findChild<QComboBox*>(QStringLiteral("cbDecimal"))->setCurrentIndex(1);
+             options->findChild<QComboBox*>(QStringLiteral("cbDates"))->setCurrentIndex(1);
+             qobject_cast<QDialog*>(options)->accept();
+         },
+         // The operator picks the existing file and confirms replacing it.
+         choose(target), press(QMessageBox::Yes)});
     form.AExportCsv->trigger();
-    answer.stop();
-    QCOMPARE(seen.value(0), QStringLiteral("QDialog:Export to CSV"));
-    QVERIFY2(seen.value(1).startsWith(QStringLiteral("QFileDialog:Export to CSV...")),
-             qPrintable(seen.join('|')));
-    QVERIFY(confirmsOverwrite);
-    QVERIFY2(seen.value(2).startsWith(QStringLiteral("QMessageBox")), qPrintable(seen.join('|')));
+    QCOMPARE(script.seen.size(), 3);
+    QCOMPARE(script.unexpected, 0);
+    QCOMPARE(script.seen[0].title, QStringLiteral("Export to CSV"));
+    QCOMPARE(script.seen[1].kind, QStringLiteral("dialog"));
+    QVERIFY(script.seen[1].title.startsWith(QStringLiteral("Export to CSV...")));
+    QVERIFY(script.seen[1].save && script.seen[1].confirmsOverwrite);
+    QCOMPARE(script.seen[2].kind, QStringLiteral("box"));
     // The choices were stored and used: tab, decimal comma, the table's dates.
     QCOMPARE(IniRead("Export", "CsvSeparator", "", 16), std::string("tab"));
     QCOMPARE(IniRead("Export", "CsvDecimal", "", 16), std::string("comma"));
@@ -686,22 +671,17 @@ void TestConvert::windowMapCommand() {
     form.OpenMeasurementFile(gps_);
     QTemporaryDir dir;
     QStringList filters;
-    QTimer answer;
-    answer.setInterval(20);
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!files || !files->isVisible()) return;
+    ModalScript script({[&](QWidget* w) {
+        auto* files = qobject_cast<QFileDialog*>(w);
+        QVERIFY(files);
         filters = files->nameFilters();
         files->selectNameFilter(filters.value(1));
         // selectNameFilter does not announce itself; the operator's choice does.
         emit files->filterSelected(filters.value(1));
-        files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-            ->setText(dir.filePath(QStringLiteral("lot")));
-        QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
-        answer.stop();
-    });
-    answer.start();
+        choose(dir.filePath(QStringLiteral("lot")))(files);
+    }});
     form.AExportMap->trigger();
+    QCOMPARE(script.seen.size(), 1);
     QCOMPARE(filters, QStringList({"GPX 1.1 (*.gpx)", "KML 2.2 (*.kml)", "GeoJSON (*.geojson)"}));
     QCOMPARE(entries(dir.path()), QStringList({"lot.kml"}));
     const QByteArray kml = ReadAll(dir.filePath(QStringLiteral("lot.kml")));

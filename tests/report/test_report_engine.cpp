@@ -7,6 +7,7 @@
 #include "report/report_language.h"
 #include "report/report_preview.h"
 #include "shell/main_window.h"
+#include "support/modal_script.h"
 #include "table_fixture.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <unistd.h>
 
 using namespace vyz;
+using namespace testsupport;
 using namespace vyz::report;
 
 namespace {
@@ -475,32 +477,27 @@ void TestReportEngine::printCommand() {
 
     // An empty archive: nothing happens.
     RecordCount = 0;
-    bool shown = false;
-    QTimer::singleShot(0, [&] {
-        if (auto* w = qobject_cast<PreviewWindow*>(QApplication::activeModalWidget())) {
-            shown = true;
-            w->reject();
-        }
-    });
-    form.APrintExecute();
-    QCoreApplication::processEvents();
-    QVERIFY(!shown);
+    {
+        ModalScript script;
+        form.APrintExecute();
+        QCoreApplication::processEvents();
+        QCOMPARE(script.seen.size(), 0);
+    }
 
     // With records: the coordinates layout in the modal preview, newest record first.
     RecordCount = 3;
     QString firstCell;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     int pages = 0;
-    QTimer::singleShot(0, [&] {
-        auto* w = qobject_cast<PreviewWindow*>(QApplication::activeModalWidget());
-        if (!w) return;
-        shown = true;
-        pages = w->PageCount();
-        w->findChild<QAction*>(QStringLiteral("Close"))->trigger();
-    });
+    ModalScript script({[&](QWidget* w) {
+        auto* preview = qobject_cast<PreviewWindow*>(w);
+        QVERIFY(preview);
+        pages = preview->PageCount();
+        preview->findChild<QAction*>(QStringLiteral("Close"))->trigger();
+    }});
     ReportBinding probe(*form.StringGrid1());
     form.APrintExecute();
-    QVERIFY(shown);
+    QCOMPARE(script.seen.size(), 1);
     QCOMPARE(pages, 1);
     probe.CurrentReport().PrepareReport();
     orientation = probe.CurrentReport().Prepared().pages[0].page.orientation;
@@ -538,25 +535,24 @@ void TestReportEngine::printIntoPdfFile() {
         QCOMPARE(::chmod(QFile::encodeName(target).constData(), mode_t(oldMode)), 0);
     }
     // The operator prints into the file, confirms replacing it, and reads any message.
-    QStringList boxes;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
-            auto* name = dialog->findChild<QLineEdit*>(u("filename"));
-            if (!name) return dialog->reject();
-            name->setText(target);
-            dialog->accept();
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            boxes << box->text();
-            box->done(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes
-                                                                : QMessageBox::Ok);
-        }
+    ModalScript script({[&](QWidget* w) {
+        auto* dialog = qobject_cast<QPrintDialog*>(w);
+        QVERIFY(dialog);
+        auto* name = dialog->findChild<QLineEdit*>(u("filename"));
+        QVERIFY(name);
+        name->setText(target);
+        dialog->accept();
+    }});
+    script.setFallback([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        QVERIFY(box);
+        box->done(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok);
     });
-    answer.start(20);
     preview.PrintReport();
     QTest::qWait(100); // a box shown after the print
-    answer.stop();
+    QStringList boxes;
+    for (const Seen& seen : script.seen)
+        if (seen.kind == u("box")) boxes << seen.text;
     struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(target).constData(), &st), 0);
     QFile file(target);
