@@ -15,7 +15,7 @@ using vyz::Le16;
 
 namespace {
 
-void PutLe16(std::vector<uint8_t>& frame, uint16_t value) {
+void AppendLe16(std::vector<uint8_t>& frame, uint16_t value) {
     frame.resize(frame.size() + 2);
     vyz::PutLe16(frame.data() + frame.size() - 2, value);
 }
@@ -79,12 +79,12 @@ std::vector<uint8_t> InstrumentModel::Answer(const std::vector<uint8_t>& request
     case vyz::CmdIdentity:
         log_.push_back(kind = "ident");
         reply.assign(o_.id.begin(), o_.id.end());
-        PutLe16(reply, FrameChecksum(reply.data(), 6, FrameChecksum(request.data(), 2)));
+        AppendLe16(reply, FrameChecksum(reply.data(), 6, FrameChecksum(request.data(), 2)));
         break;
     case vyz::CmdArchiveState: {
         log_.push_back(kind = "count");
-        PutLe16(reply, static_cast<uint16_t>(o_.announce));
-        PutLe16(reply, FrameChecksum(reply.data(), 2, FrameChecksum(request.data(), 2)));
+        AppendLe16(reply, static_cast<uint16_t>(o_.announce));
+        AppendLe16(reply, FrameChecksum(reply.data(), 2, FrameChecksum(request.data(), 2)));
         break;
     }
     default: {
@@ -101,8 +101,8 @@ std::vector<uint8_t> InstrumentModel::Answer(const std::vector<uint8_t>& request
         if (given != nextGiven_.end()) next = given->second;
         if (record == o_.endAfter) next = 0xFFFF;
         reply.assign(o_.records[record].begin(), o_.records[record].end());
-        PutLe16(reply, static_cast<uint16_t>(next));
-        PutLe16(reply, FrameChecksum(reply.data(), 26));
+        AppendLe16(reply, static_cast<uint16_t>(next));
+        AppendLe16(reply, FrameChecksum(reply.data(), 26));
         break;
     }
     }
