@@ -47,7 +47,7 @@ void check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vyz;
     static std::vector<ArchiveRecord> records(ArchiveCapacity);
-    static std::vector<uint8_t> screen(ScreenColourSize);
+    static std::vector<uint8_t> screen(ColourImageBytes);
     ScriptedLink link(data, size);
 
     char text[64];
@@ -73,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const UsbScreen image = ReadUsbScreen(link, screen.data());
-    if (image.ok()) check(image.size == ScreenColourSize || image.size == ScreenMonoSize);
+    if (image.ok()) check(image.size == ColourImageBytes || image.size == MonoImageBytes);
     if (image.outcome == UsbOutcome::BadScreenSize)
-        check(image.size != ScreenColourSize && image.size != ScreenMonoSize);
+        check(image.size != ColourImageBytes && image.size != MonoImageBytes);
     return 0;
 }

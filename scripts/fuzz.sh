@@ -26,6 +26,10 @@ build/fuzz/fuzz_measurement_file -max_total_time="$seconds" -max_len=90000 \
 mkdir -p build/fuzz/corpus/usb_exchange
 build/fuzz/fuzz_usb_exchange -max_total_time="$seconds" -max_len=300000 \
     -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 build/fuzz/corpus/usb_exchange
+# The serial read-out: a control byte a request and up to 27 reply bytes, a few dozen records.
+mkdir -p build/fuzz/corpus/serial_readout
+build/fuzz/fuzz_serial_readout -max_total_time="$seconds" -max_len=4096 \
+    -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 build/fuzz/corpus/serial_readout
 # The record decoding: a few hundred records an input.
 mkdir -p build/fuzz/corpus/record_text
 build/fuzz/fuzz_record_text -max_total_time="$seconds" -max_len=8192 \

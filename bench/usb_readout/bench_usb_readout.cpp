@@ -5,6 +5,7 @@
 //
 //   LD_PRELOAD=build/sim/usbfs/libvyz_usbfs.so build/bench/usb_readout/bench_usb_readout [runs]
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 #include "link/libusb_transport.h"
 #include "link/usb_shared.h"
 #include "link/usb_worker.h"
@@ -36,8 +37,7 @@ int main(int argc, char** argv) {
     {
         QFile f(archive);
         if (!f.open(QIODevice::WriteOnly)) return 1;
-        char marker[16] = "GLONASS/GPS";
-        f.write(marker, 16);
+        f.write(reinterpret_cast<const char*>(CoordinatesMarker), MarkerSize);
         for (int i = 0; i < ArchiveCapacity; ++i) {
             ArchiveRecord r{};
             r.RecordNo = static_cast<uint16_t>(i + 1);

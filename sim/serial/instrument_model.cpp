@@ -1,21 +1,23 @@
 #include "instrument_model.h"
 
+#include "data/instrument_bytes.h"
 #include "link/frame_checksum.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
 namespace vyzsim {
 
 using vyz::FrameChecksum;
+using vyz::Le16;
 
 namespace {
 
-void PutChecksum(std::vector<uint8_t>& frame, uint16_t sum) {
-    frame.push_back(static_cast<uint8_t>(sum & 0xFF));
-    frame.push_back(static_cast<uint8_t>(sum >> 8));
+void AppendLe16(std::vector<uint8_t>& frame, uint16_t value) {
+    frame.resize(frame.size() + 2);
+    vyz::PutLe16(frame.data() + frame.size() - 2, value);
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
@@ -46,22 +48,23 @@ bool InstrumentModel::Receive(const uint8_t* data, size_t count, std::vector<Chu
     // Frames start with a code byte and its complement; anything else is skipped.
     while (pending_.size() >= 2) {
         const uint8_t code = pending_[0];
-        if (code < 1 || code > 3 || pending_[1] != static_cast<uint8_t>(~code)) {
+        if (code < vyz::CmdIdentity || code > vyz::CmdRecords ||
+            !vyz::IsCommandFrame(&pending_[0])) {
             log_.push_back("bad " + Hex({pending_[0]}));
             pending_.erase(pending_.begin());
             continue;
         }
-        const size_t size = code == 3 ? 6 : 2;
+        const size_t size = code == vyz::CmdRecords ? 6 : 2;
         if (pending_.size() < size) break;
         std::vector<uint8_t> request(pending_.begin(), pending_.begin() + size);
         pending_.erase(pending_.begin(), pending_.begin() + size);
-        if (code == 3 && FrameChecksum(request.data(), 4) != (request[4] | (request[5] << 8))) {
+        if (code == vyz::CmdRecords && FrameChecksum(request.data(), 4) != Le16(&request[4])) {
             log_.push_back("bad " + Hex(request));
             continue;
         }
         std::vector<uint8_t> reply = Answer(request);
         plan = reply.empty() ? std::vector<Chunk>{} : Plan(std::move(reply), size);
-        if (code == 2)
+        if (code == vyz::CmdArchiveState)
             for (Chunk& c : plan)
                 c.atUs += o_.countDelayUs;
         completed = true;
@@ -73,20 +76,19 @@ std::vector<uint8_t> InstrumentModel::Answer(const std::vector<uint8_t>& request
     std::vector<uint8_t> reply;
     std::string kind;
     switch (request[0]) {
-    case 1:
+    case vyz::CmdIdentity:
         log_.push_back(kind = "ident");
         reply.assign(o_.id.begin(), o_.id.end());
-        PutChecksum(reply, FrameChecksum(reply.data(), 6, FrameChecksum(request.data(), 2)));
+        AppendLe16(reply, FrameChecksum(reply.data(), 6, FrameChecksum(request.data(), 2)));
         break;
-    case 2: {
+    case vyz::CmdArchiveState: {
         log_.push_back(kind = "count");
-        const int n = o_.announce;
-        reply = {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>((n >> 8) & 0xFF)};
-        PutChecksum(reply, FrameChecksum(reply.data(), 2, FrameChecksum(request.data(), 2)));
+        AppendLe16(reply, static_cast<uint16_t>(o_.announce));
+        AppendLe16(reply, FrameChecksum(reply.data(), 2, FrameChecksum(request.data(), 2)));
         break;
     }
     default: {
-        const int index = request[2] | (request[3] << 8);
+        const int index = Le16(&request[2]);
         log_.push_back("record " + std::to_string(index));
         const int record = index == 0xFFFF ? 0 : index;
         if (record >= static_cast<int>(o_.records.size())) return {}; // no such record
@@ -99,9 +101,8 @@ std::vector<uint8_t> InstrumentModel::Answer(const std::vector<uint8_t>& request
         if (given != nextGiven_.end()) next = given->second;
         if (record == o_.endAfter) next = 0xFFFF;
         reply.assign(o_.records[record].begin(), o_.records[record].end());
-        reply.push_back(static_cast<uint8_t>(next & 0xFF));
-        reply.push_back(static_cast<uint8_t>(next >> 8));
-        PutChecksum(reply, FrameChecksum(reply.data(), 26));
+        AppendLe16(reply, static_cast<uint16_t>(next));
+        AppendLe16(reply, FrameChecksum(reply.data(), 26));
         break;
     }
     }
@@ -146,15 +147,19 @@ bool LoadMeasurementFile(const std::string& path, std::vector<Payload>& records,
         return false;
     }
     const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), {});
-    static const uint8_t marker[16] = {'G', 'L', 'O', 'N', 'A', 'S', 'S', '/', 'G', 'P', 'S'};
-    const bool coordinates = data.size() >= 16 && std::memcmp(data.data(), marker, 16) == 0;
-    const size_t start = coordinates ? 16 : 0;
-    const size_t size = coordinates ? 32 : 24;
+    const vyz::FileLayout layout = vyz::DetectLayout(data);
     records.clear();
-    for (size_t at = start; at + size <= data.size(); at += size) {
+    for (size_t at = layout.dataOffset; at + layout.recordSize <= data.size();
+         at += layout.recordSize) {
         Payload p{};
-        std::memcpy(p.data(), data.data() + at, 22);
-        std::memcpy(p.data() + 22, data.data() + at + (coordinates ? 30 : 22), 2);
+        if (layout.coordinates) {
+            // The line carries the record's plain form: bytes 0..21 and the TailWord.
+            vyz::ArchiveRecord r;
+            vyz::PlaceCoordinatesRecord(r, data.data() + at);
+            p = vyz::PlainRecordOf(r);
+        } else {
+            std::copy_n(data.data() + at, p.size(), p.begin()); // kept as the line's bytes
+        }
         records.push_back(p);
     }
     return true;

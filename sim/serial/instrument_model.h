@@ -4,6 +4,8 @@
 // in-memory line deliver on their own clocks.
 #pragma once
 
+#include "data/instrument_bytes.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -12,7 +14,7 @@
 
 namespace vyzsim {
 
-using Payload = std::array<uint8_t, 24>;
+using Payload = vyz::PlainRecord;
 
 struct InstrumentOptions {
     std::vector<Payload> records;

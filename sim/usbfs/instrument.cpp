@@ -1,6 +1,8 @@
 // The simulated VYZ-1: scenario, replies and transfer faults (see instrument.h).
 #include "instrument.h"
 
+#include "data/instrument_bytes.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -27,26 +29,26 @@ bool Has(const std::string& key) {
 }
 
 void put32(int32_t v) {
-    for (int i = 0; i < 4; ++i)
-        reply.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+    reply.resize(reply.size() + 4);
+    vyz::PutLe32(reply.data() + reply.size() - 4, static_cast<uint32_t>(v));
 }
 
 // The records of the archive file, each padded to 32 bytes, and the file's record size.
 std::vector<std::vector<uint8_t>> archiveRecords(int* recordSize) {
     std::vector<std::vector<uint8_t>> records;
-    *recordSize = 24;
+    *recordSize = static_cast<int>(vyz::PlainRecordSize);
     const std::string path = Setting("archive");
     if (path.empty()) return records;
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    size_t offset = 0;
-    if (bytes.size() >= 16 && std::memcmp(bytes.data(), "GLONASS/GPS", 11) == 0) {
-        *recordSize = 32;
-        offset = 16;
-    }
-    for (; offset + *recordSize <= bytes.size(); offset += *recordSize) {
+    // A file's records go out as they stand: a plain file's 24 bytes as the plain layout, a
+    // coordinates file's 32 as the coordinates layout.
+    const vyz::FileLayout layout = vyz::DetectLayout(bytes);
+    *recordSize = static_cast<int>(layout.recordSize);
+    for (size_t offset = layout.dataOffset; offset + *recordSize <= bytes.size();
+         offset += *recordSize) {
         std::vector<uint8_t> r(bytes.begin() + offset, bytes.begin() + offset + *recordSize);
-        r.resize(32, 0);
+        r.resize(vyz::CoordinatesRecordSize, 0);
         records.push_back(std::move(r));
     }
     return records;
@@ -77,13 +79,13 @@ void answer(uint8_t code) {
     reply.clear();
     replyPos = 0;
     switch (code) {
-    case 0x01: {
+    case vyz::CmdIdentity: {
         const std::string id = identityBytes();
         put32(static_cast<int32_t>(Number("identity_len", static_cast<long>(id.size()))));
         reply.insert(reply.end(), id.begin(), id.end());
         break;
     }
-    case 0x02: {
+    case vyz::CmdArchiveState: {
         int size = 0;
         const long n = static_cast<long>(archiveRecords(&size).size());
         const long len = Number("state_len", 2);
@@ -93,7 +95,7 @@ void answer(uint8_t code) {
             reply.push_back(static_cast<uint8_t>(a >> (8 * i)));
         break;
     }
-    case 0x03: {
+    case vyz::CmdRecords: {
         int fileSize = 24;
         const auto records = archiveRecords(&fileSize);
         const long n = Number("records_n", static_cast<long>(records.size()));
@@ -103,15 +105,16 @@ void answer(uint8_t code) {
         if (n < 0 || n > 100000 || s <= 0 || s > 4096) break;
         for (long i = 0; i < n; ++i)
             for (long b = 0; b < s; ++b)
-                reply.push_back(i < static_cast<long>(records.size()) && b < 32 ? records[i][b]
-                                                                                : 0);
+                reply.push_back(i < static_cast<long>(records.size()) &&
+                                        b < static_cast<long>(vyz::CoordinatesRecordSize)
+                                    ? records[i][b]
+                                    : 0);
         break;
     }
-    case 0x04: {
+    case vyz::CmdScreen: {
         const bool mono = Setting("screen", "colour") == "mono";
-        const long size = Number("screen_size", mono ? 9600 : 153600);
-        put32(static_cast<int32_t>(size));
-        const long body = mono ? 9600 : 153600;
+        const long body = mono ? vyz::MonoImageBytes : vyz::ColourImageBytes;
+        put32(static_cast<int32_t>(Number("screen_size", body)));
         for (long i = 0; i < body; ++i)
             reply.push_back(static_cast<uint8_t>((i * 7 + 3) & 0xFF));
         break;
@@ -209,7 +212,7 @@ TransferFault BeginTransfer() {
 }
 
 void Command(const uint8_t* bytes, int length) {
-    if (length == 2 && bytes[1] == static_cast<uint8_t>(~bytes[0]))
+    if (length == 2 && vyz::IsCommandFrame(bytes))
         answer(bytes[0]);
     else
         reply.clear();

@@ -60,7 +60,7 @@ Picture RenderColourPicture(const uint8_t* colour) {
     const uint8_t* word = colour;
     for (int y = PictureBorder; y < PictureBorder + DisplayHeight; ++y)
         for (int x = PictureBorder; x < PictureBorder + DisplayWidth; ++x, word += 2)
-            p.set(x, y, DecodeColourWord(uint16_t(word[0] | word[1] << 8)));
+            p.set(x, y, DecodeColourWord(Le16(word)));
     return p;
 }
 

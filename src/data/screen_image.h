@@ -3,6 +3,8 @@
 // the 24-bit Windows bitmap the picture is saved as. Pure decoding, no platform calls.
 #pragma once
 
+#include "data/instrument_bytes.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -11,13 +13,9 @@
 
 namespace vyz {
 
-inline constexpr int DisplayWidth = 320;
-inline constexpr int DisplayHeight = 240;
 inline constexpr int PictureWidth = 324;
 inline constexpr int PictureHeight = 244;
 inline constexpr int PictureBorder = 2;
-inline constexpr std::size_t ColourImageBytes = DisplayWidth * DisplayHeight * 2; // 153600
-inline constexpr std::size_t MonoImageBytes = DisplayWidth * DisplayHeight / 8;   // 9600
 
 struct Rgb {
     uint8_t r = 0, g = 0, b = 0;

@@ -1,4 +1,5 @@
 #include "link/comm.h"
+#include "link/serial_readout.h"
 
 #include <cerrno>
 
@@ -443,6 +444,29 @@ void TThreadComm::SetOptions(TCommOptions options) {
 }
 void TThreadComm::SetFlowControl(TFlowControl flow) {
     SetLineProperty(flowControl_, flow);
+}
+
+// The component as the serial read-out's line.
+bool CommLine::Enabled() {
+    return comm_.Enabled();
+}
+int CommLine::Write(const uint8_t* data, int count) {
+    return comm_.Write(data, count);
+}
+int CommLine::Read(uint8_t* data, int count) {
+    return comm_.Read(data, count);
+}
+int CommLine::InQueCount() {
+    return comm_.InQueCount();
+}
+int CommLine::OutQueCount() {
+    return comm_.OutQueCount();
+}
+void CommLine::PurgeIn() {
+    comm_.PurgeIn();
+}
+bool CommLine::Lost() {
+    return comm_.LineLost();
 }
 
 } // namespace vyz

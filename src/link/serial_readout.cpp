@@ -1,6 +1,5 @@
 #include "link/serial_readout.h"
 
-#include "link/comm.h"
 #include "link/frame_checksum.h"
 
 #include <algorithm>
@@ -11,28 +10,6 @@
 namespace vyz {
 
 bool ReadBusy = false;
-
-bool CommLine::Enabled() {
-    return comm_.Enabled();
-}
-int CommLine::Write(const uint8_t* data, int count) {
-    return comm_.Write(data, count);
-}
-int CommLine::Read(uint8_t* data, int count) {
-    return comm_.Read(data, count);
-}
-int CommLine::InQueCount() {
-    return comm_.InQueCount();
-}
-int CommLine::OutQueCount() {
-    return comm_.OutQueCount();
-}
-void CommLine::PurgeIn() {
-    comm_.PurgeIn();
-}
-bool CommLine::Lost() {
-    return comm_.LineLost();
-}
 
 int64_t RealTimeHost::NowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -48,22 +25,11 @@ void RealTimeHost::Idle(int64_t maxUs) {
 }
 
 std::array<uint8_t, RecordRequestSize> RecordRequest(uint16_t index) {
-    std::array<uint8_t, RecordRequestSize> r{cmdRecords[0],
-                                             cmdRecords[1],
-                                             static_cast<uint8_t>(index & 0xFF),
-                                             static_cast<uint8_t>(index >> 8),
-                                             0,
-                                             0};
-    const uint16_t sum = FrameChecksum(r.data(), 4);
-    r[4] = static_cast<uint8_t>(sum & 0xFF);
-    r[5] = static_cast<uint8_t>(sum >> 8);
+    const auto command = CommandFrame(CmdRecords);
+    std::array<uint8_t, RecordRequestSize> r{command[0], command[1]};
+    PutLe16(r.data() + 2, index);
+    PutLe16(r.data() + 4, FrameChecksum(r.data(), 4));
     return r;
-}
-
-void PlaceSerialRecord(ArchiveRecord& slot, const SerialPayload& payload) {
-    auto* bytes = reinterpret_cast<uint8_t*>(&slot);
-    std::memcpy(bytes, payload.data(), 22);
-    std::memcpy(bytes + offsetof(ArchiveRecord, TailWord), payload.data() + 22, 2);
 }
 
 std::string IdentificationText(const uint8_t* id) {
@@ -72,10 +38,6 @@ std::string IdentificationText(const uint8_t* id) {
 }
 
 namespace {
-
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
 
 // Reply waits: a little over 150 ms for the identification (8 bytes) and the count (4 bytes);
 // a record reply is given up after 150 ms without a new byte.
@@ -188,23 +150,25 @@ ReadoutResult RunSerialReadout(SerialLine& line, ReadoutHost& host, SerialPayloa
                                int capacity) {
     Exchange x(line, host);
     ReadoutResult result;
+    const auto identity = CommandFrame(CmdIdentity);
+    const auto archiveState = CommandFrame(CmdArchiveState);
     uint8_t reply[RecordReplySize];
 
     // Identification: six bytes, checksummed together with the request.
     for (;;) {
-        if (!x.SendCommand(cmdIdentity, 2)) return x.Ended(result);
+        if (!x.SendCommand(identity.data(), 2)) return x.Ended(result);
         if (!x.WaitForBytes(IdentityReplySize, kIdentityWaitUs)) return x.Ended(result);
-        if (x.TakeReply(reply, IdentityReplySize, FrameChecksum(cmdIdentity, 2))) break;
+        if (x.TakeReply(reply, IdentityReplySize, FrameChecksum(identity.data(), 2))) break;
     }
     host.Identified(reply);
 
     // Record count: after the first look the reply gets the port's read time-out to arrive,
     // whether or not it has begun, so a slow instrument is not sent overlapping requests.
     for (;;) {
-        if (!x.SendCommand(cmdArchiveState, 2)) return x.Ended(result);
+        if (!x.SendCommand(archiveState.data(), 2)) return x.Ended(result);
         if (!x.WaitForBytes(CountReplySize, kCountWaitUs)) return x.Ended(result);
         if (!x.WaitForBytes(CountReplySize, kCountReadUs)) return x.Ended(result);
-        if (x.TakeReply(reply, CountReplySize, FrameChecksum(cmdArchiveState, 2))) break;
+        if (x.TakeReply(reply, CountReplySize, FrameChecksum(archiveState.data(), 2))) break;
     }
     result.announced = Le16(reply);
     if (result.announced == 0) {

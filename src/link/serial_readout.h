@@ -6,6 +6,7 @@
 #pragma once
 
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 
 #include <array>
 #include <cstdint>
@@ -15,16 +16,11 @@ namespace vyz {
 
 class TThreadComm;
 
-inline constexpr uint8_t cmdIdentity[2] = {0x01, 0xFE};
-inline constexpr uint8_t cmdArchiveState[2] = {0x02, 0xFD};
-inline constexpr uint8_t cmdRecords[2] = {0x03, 0xFC};
-inline constexpr uint8_t cmdScreen[2] = {0x04, 0xFB};
-
 inline constexpr int IdentityReplySize = 8;
 inline constexpr int CountReplySize = 4;
 inline constexpr int RecordRequestSize = 6;
 inline constexpr int RecordReplySize = 28;
-inline constexpr int SerialPayloadSize = 24;
+inline constexpr int SerialPayloadSize = int(PlainRecordSize);
 inline constexpr uint16_t NoMoreRecords = 0xFFFF;
 
 using SerialPayload = std::array<uint8_t, SerialPayloadSize>;
@@ -96,17 +92,14 @@ struct ReadoutResult {
     int stored = 0;    // payloads placed in the staging area
 };
 
-// Runs the exchange. Records go to `staging` (room for `capacity` payloads) in the order they
-// arrive; the caller commits them to the archive. Never more than `capacity` are requested.
+// Runs the exchange. Records (the instrument's plain records, placed by PlacePlainRecord) go to
+// `staging` (room for `capacity` payloads) in the order they arrive; the caller commits them to
+// the archive. Never more than `capacity` are requested.
 ReadoutResult RunSerialReadout(SerialLine& line, ReadoutHost& host, SerialPayload* staging,
                                int capacity);
 
 // The 6-byte record request for `index` (0xFFFF: the first record).
 std::array<uint8_t, RecordRequestSize> RecordRequest(uint16_t index);
-
-// Places one record payload into its archive slot: bytes 0..21 unchanged, bytes 22..23 as the
-// TailWord; the coordinates (slot bytes 22..29) keep what they held.
-void PlaceSerialRecord(ArchiveRecord& slot, const SerialPayload& payload);
 
 // The identification shown to the operator: "DD.MM.20YY" from the six bytes, as characters.
 std::string IdentificationText(const uint8_t* id);

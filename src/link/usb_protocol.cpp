@@ -7,12 +7,6 @@
 namespace vyz {
 namespace {
 
-int32_t int32At(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 |
-                                static_cast<uint32_t>(p[3]) << 24);
-}
-
 // One bulk read; the bytes a short reply leaves out are zero.
 bool read(UsbLink& link, UsbStep& step, uint8_t* buffer, int length) {
     std::memset(buffer, 0, static_cast<size_t>(length));
@@ -32,8 +26,8 @@ bool readWhole(UsbLink& link, UsbStep& step, uint8_t* buffer, int length) {
 }
 
 bool send(UsbLink& link, UsbStep& step, uint8_t code) {
-    const uint8_t command[2] = {code, static_cast<uint8_t>(~code)};
-    step.lastResult = link.Write(command, 2);
+    const auto command = CommandFrame(code);
+    step.lastResult = link.Write(command.data(), 2);
     if (step.lastResult >= 0) return true;
     step.outcome = UsbOutcome::TransferFailed;
     return false;
@@ -56,7 +50,7 @@ UsbIdentity ReadUsbIdentity(UsbLink& link, char* text) {
     UsbIdentity step;
     uint8_t receive[64];
     if (!read(link, step, receive, 4)) return step;
-    step.announced = int32At(receive);
+    step.announced = LeInt32(receive);
     if (step.announced < 0) return fail(step, UsbOutcome::BadIdentityLength);
     int length = step.announced >= 64 ? 63 : step.announced;
     if (length > 0) {
@@ -72,19 +66,19 @@ UsbIdentity ReadUsbIdentity(UsbLink& link, char* text) {
 UsbArchiveState ReadUsbArchiveState(UsbLink& link) {
     UsbArchiveState step;
     uint8_t receive[4];
-    if (!send(link, step, UsbCmdArchiveState) || !read(link, step, receive, 4)) return step;
-    if (int32At(receive) != 2) return fail(step, UsbOutcome::BadStateLength);
+    if (!send(link, step, CmdArchiveState) || !read(link, step, receive, 4)) return step;
+    if (LeInt32(receive) != 2) return fail(step, UsbOutcome::BadStateLength);
     if (!read(link, step, receive, 2)) return step;
-    step.value = static_cast<uint16_t>(receive[0] | receive[1] << 8);
+    step.value = Le16(receive);
     return step;
 }
 
 UsbRecordsHeader ReadUsbRecordsHeader(UsbLink& link, int capacity) {
     UsbRecordsHeader step;
     uint8_t receive[8];
-    if (!send(link, step, UsbCmdRecords) || !read(link, step, receive, 8)) return step;
-    step.count = int32At(receive);
-    step.size = int32At(receive + 4);
+    if (!send(link, step, CmdRecords) || !read(link, step, receive, 8)) return step;
+    step.count = LeInt32(receive);
+    step.size = LeInt32(receive + 4);
     if (step.count < 0 || step.count > capacity || step.size < UsbMinRecordSize ||
         step.size > UsbReceiveSize)
         return fail(step, UsbOutcome::BadArchiveSize);
@@ -105,27 +99,26 @@ UsbStep ReadUsbRecords(UsbLink& link, const UsbRecordsHeader& header, ArchiveRec
 }
 
 void PlaceUsbRecord(ArchiveRecord& slot, const uint8_t* received, bool coordinates) {
-    auto* record = reinterpret_cast<uint8_t*>(&slot);
-    std::memcpy(record, received, 22);
     if (coordinates) {
-        std::memcpy(record + 22, received + 22, 10);
+        PlaceCoordinatesRecord(slot, received);
     } else {
-        std::memset(record + 22, 0, 8); // no coordinates in this layout
-        std::memcpy(record + 30, received + 22, 2);
+        slot.Latitude = 0; // no coordinates in this layout
+        slot.Longitude = 0;
+        PlacePlainRecord(slot, received);
     }
 }
 
 UsbScreen ReadUsbScreen(UsbLink& link, uint8_t* buffer) {
     UsbScreen step;
     uint8_t receive[4];
-    if (!send(link, step, UsbCmdScreen) || !read(link, step, receive, 4)) return step;
-    step.size = int32At(receive);
-    if (buffer && step.size == ScreenColourSize) {
-        for (int row = 0; row < ScreenColourSize / UsbScreenRowSize; ++row)
-            if (!readWhole(link, step, buffer + row * UsbScreenRowSize, UsbScreenRowSize))
+    if (!send(link, step, CmdScreen) || !read(link, step, receive, 4)) return step;
+    step.size = LeInt32(receive);
+    if (buffer && step.size == ColourImageBytes) {
+        for (int row = 0; row < DisplayHeight; ++row)
+            if (!readWhole(link, step, buffer + row * ColourImageRowBytes, ColourImageRowBytes))
                 return step;
-    } else if (buffer && step.size == ScreenMonoSize) {
-        readWhole(link, step, buffer, ScreenMonoSize);
+    } else if (buffer && step.size == MonoImageBytes) {
+        readWhole(link, step, buffer, MonoImageBytes);
     } else {
         return fail(step, UsbOutcome::BadScreenSize);
     }

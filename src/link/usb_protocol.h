@@ -5,6 +5,7 @@
 #pragma once
 
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,14 +21,8 @@ public:
     virtual int Read(uint8_t* buffer, int length) = 0;
 };
 
-inline constexpr uint8_t UsbCmdIdentity = 0x01;
-inline constexpr uint8_t UsbCmdArchiveState = 0x02;
-inline constexpr uint8_t UsbCmdRecords = 0x03;
-inline constexpr uint8_t UsbCmdScreen = 0x04;
-
 inline constexpr int UsbReceiveSize = 512;  // the largest record the exchange accepts
 inline constexpr int UsbMinRecordSize = 22; // up to and including the temperature
-inline constexpr int UsbScreenRowSize = 640;
 
 enum class UsbOutcome {
     Ok,
@@ -84,7 +79,7 @@ UsbStep ReadUsbRecords(UsbLink& link, const UsbRecordsHeader& header, ArchiveRec
 void PlaceUsbRecord(ArchiveRecord& slot, const uint8_t* received, bool coordinates);
 
 // Sends the display-image command and reads the image into `buffer` (room for a colour image):
-// 240 rows of UsbScreenRowSize bytes, or the monochrome image in one transfer. Without a buffer
+// 240 rows of ColourImageRowBytes bytes, or the monochrome image in one transfer. Without a buffer
 // every size counts as unknown.
 UsbScreen ReadUsbScreen(UsbLink& link, uint8_t* buffer);
 

@@ -3,6 +3,8 @@
 // image receive buffer the viewer lends it.
 #pragma once
 
+#include "data/instrument_bytes.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -19,16 +21,11 @@ enum UsbStateValue : uint8_t {
     usBindLibrary = 255,
 };
 
-inline constexpr int ScreenColourSize = 153600; // 240 rows of 320 16-bit pixels
-inline constexpr int ScreenMonoSize = 9600;     // 240 rows of 40 bytes, 1 bit a pixel
-
 extern std::atomic<uint8_t> UsbState;
 // Up to 63 characters of the instrument's identity and a terminating zero; written by both
 // read-outs.
 extern char DeviceIdText[64];
-// The instrument's texts (the identity) are in the Windows Cyrillic code page.
-std::string Cp1251ToUtf8(const char* text);
-// The viewer's receive buffer (ScreenColourSize bytes) for the next image request.
+// The viewer's receive buffer (ColourImageBytes bytes) for the next image request.
 extern std::atomic<uint8_t*> ScreenBuffer;
 // The first word of the last display-image reply.
 extern std::atomic<int32_t> ScreenDataSize;

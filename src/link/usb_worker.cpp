@@ -1,6 +1,7 @@
 #include "link/usb_worker.h"
 
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 #include "data/text_pair.h"
 #include "link/libusb_transport.h"
 
@@ -225,7 +226,7 @@ void USBThread::setLink(uint32_t colour) {
 void USBThread::identityStep() {
     host_.ProgressStart();
     setLink(LinkColourBusy);
-    const UsbStep command = SendUsbCommand(*link_, UsbCmdIdentity);
+    const UsbStep command = SendUsbCommand(*link_, CmdIdentity);
     if (!command.ok()) return failure(command);
     pause(pauses_.afterIdentityCommand);
     const UsbIdentity identity = ReadUsbIdentity(*link_, DeviceIdText);

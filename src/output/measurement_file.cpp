@@ -14,14 +14,6 @@ namespace vyz {
 
 ArchiveRecord StagingRecord;
 
-FileLayout DetectLayout(std::span<const uint8_t> bytes) {
-    // Read as a zero-terminated string: "GLONASS/GPS" and its terminator.
-    constexpr size_t compared = 12;
-    if (bytes.size() >= compared && std::memcmp(bytes.data(), CoordinatesMarker, compared) == 0)
-        return {true, MarkerSize, CoordinatesRecordSize};
-    return {false, 0, PlainRecordSize};
-}
-
 int ReadRecords(std::span<const uint8_t> bytes, const FileLayout& layout, ArchiveRecord& staging,
                 ArchiveRecord* archive, int capacity, const std::function<void(int)>& onRecord) {
     if (!layout.coordinates) {

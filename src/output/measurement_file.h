@@ -7,6 +7,7 @@
 #pragma once
 
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 #include "platform/staged_file.h"
 
 #include <cstddef>
@@ -18,12 +19,6 @@
 
 namespace vyz {
 
-inline constexpr size_t MarkerSize = 16;
-// "GLONASS/GPS" and five zero bytes.
-inline constexpr uint8_t CoordinatesMarker[MarkerSize] = {'G', 'L', 'O', 'N', 'A', 'S', 'S', '/',
-                                                          'G', 'P', 'S', 0,   0,   0,   0,   0};
-inline constexpr size_t PlainRecordSize = 24;
-inline constexpr size_t CoordinatesRecordSize = sizeof(ArchiveRecord);
 // A reader never needs more of a file than a marker and a full archive of 32-byte records.
 inline constexpr size_t MaxMeasurementFileBytes =
     MarkerSize + size_t(ArchiveCapacity) * CoordinatesRecordSize;
@@ -32,17 +27,6 @@ inline constexpr size_t MaxMeasurementFileBytes =
 // file overwrites only its bytes 0..23, after its coordinates were set to 0, so whatever else it
 // held (the tail word) travels into the archive with each record.
 extern ArchiveRecord StagingRecord;
-
-struct FileLayout {
-    bool coordinates;  // the file begins with the marker
-    size_t dataOffset; // where the first record starts
-    size_t recordSize; // 32 with the marker, 24 without
-};
-
-// The layout a file's first bytes announce: coordinates when bytes 0..10 are "GLONASS/GPS" and
-// byte 11 is zero (bytes 12..15 are not examined); anything else, a shorter file included, is a
-// plain file read from offset 0.
-FileLayout DetectLayout(std::span<const uint8_t> bytes);
 
 // Reads the records of a file's `bytes` in file order into archive[0..capacity), each through
 // `staging` (whose coordinates are set to 0 first for a plain file). A trailing partial record

@@ -3,6 +3,7 @@
 // is shown and never keeps the records from the table), and the history window loads records
 // back through the same commit.
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 #include "data/lang_texts.h"
 #include "history/history_service.h"
 #include "history/history_texts.h"

@@ -2,6 +2,7 @@
 #include "shell/main_window.h"
 
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 #include "data/text_pair.h"
 #include "link/serial_line_check.h"
 #include "link/serial_ports.h"
@@ -15,7 +16,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QStatusBar>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QToolButton>
 
@@ -126,8 +126,7 @@ public:
     void Identified(const uint8_t* id) override {
         std::memcpy(DeviceIdText, id, 6);
         const std::string text = IdentificationText(id);
-        QStringDecoder cp1251("windows-1251");
-        form_->SetStatusBarGeneral(cp1251(QByteArray(text.data(), qsizetype(text.size()))));
+        form_->SetStatusBarGeneral(QString::fromStdString(Cp1251ToUtf8(text)));
     }
     void CountKnown(int, int toRead) override { form_->ProgressBar1()->setMaximum(toRead); }
     void RecordProgress(int stored) override { form_->ProgressBar1()->setValue(stored); }
@@ -210,7 +209,7 @@ void TForm1::AReadExecute() {
         static ArchiveRecord records[ArchiveCapacity];
         for (int i = 0; i < result.stored; ++i) {
             records[i] = MeasurementArchive[i];
-            PlaceSerialRecord(records[i], staging[i]);
+            PlacePlainRecord(records[i], staging[i].data());
         }
         ProgressBar1()->setValue(ProgressBar1()->maximum());
         CommitArchive(records, result.stored, false,

@@ -2,6 +2,7 @@
 // over USB (requested by the read command or at start-up, shown while it waits, stoppable and
 // bounded), choosing USB from the port menu, and the host through which the worker reaches the
 // window (each call runs on the user-interface thread and the worker waits until it has run).
+#include "data/screen_image.h"
 #include "data/text_pair.h"
 #include "link/libusb_transport.h"
 #include "link/usb_shared.h"
@@ -90,13 +91,14 @@ public:
         uint32_t colour = 0;
         onUi([&] {
             const QColor c = form_->LinkColour();
-            colour = uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16;
+            colour = ColorValueFromRgb({uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())});
         });
         return colour;
     }
     void SetLinkColour(uint32_t colour) override {
         onUi([&] {
-            form_->SetLinkColour(QColor(colour & 0xFF, colour >> 8 & 0xFF, colour >> 16 & 0xFF));
+            const Rgb c = RgbFromColorValue(colour);
+            form_->SetLinkColour(QColor(c.r, c.g, c.b));
         });
     }
     void ClearPanel() override {

@@ -22,7 +22,7 @@ namespace vyz {
 
 struct ScreenRequest {
     enum class Outcome { Pending, Done, Failed, Cancelled, NoWorker };
-    std::vector<uint8_t> buffer = std::vector<uint8_t>(ScreenColourSize);
+    std::vector<uint8_t> buffer = std::vector<uint8_t>(ColourImageBytes);
     Outcome outcome = Outcome::Pending;
     int32_t dataSize = 0; // ScreenDataSize as the worker reported it with the end of the request
     bool finished() const { return outcome != Outcome::Pending; }

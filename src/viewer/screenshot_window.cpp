@@ -202,10 +202,10 @@ void TfrmScreenshot::BtnGetPictureClick() {
         if (host_.statusMessage) host_.statusMessage(Text(UsbOnlyText));
         break;
     case ScreenRequest::Outcome::Done:
-        if (request->dataSize == ScreenColourSize || request->dataSize == ScreenMonoSize) {
+        if (request->dataSize == ColourImageBytes || request->dataSize == MonoImageBytes) {
             image_ = request;
             imageSize_ = request->dataSize;
-            if (imageSize_ == ScreenColourSize) {
+            if (imageSize_ == ColourImageBytes) {
                 RenderColour();
                 BtnPenColor->hide();
                 BtnBackgroundColor->hide();

@@ -36,15 +36,13 @@ using namespace testsupport;
 namespace {
 
 QString writeVyz(const QString& path, int count, int first, bool coordinates) {
-    QByteArray bytes;
-    if (coordinates) bytes.append(reinterpret_cast<const char*>(CoordinatesMarker), MarkerSize);
-    for (int i = 0; i < count; ++i) {
-        const ArchiveRecord r = test::HistoryRecord(first + i);
-        bytes.append(reinterpret_cast<const char*>(&r), coordinates ? 32 : int(PlainRecordSize));
-    }
+    std::vector<ArchiveRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(test::HistoryRecord(first + i));
+    const std::vector<uint8_t> bytes = SerializeArchive(records.data(), count, coordinates);
     QFile f(path);
     f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
+    f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
     return path;
 }
 

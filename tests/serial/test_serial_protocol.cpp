@@ -408,7 +408,7 @@ void TestSerialProtocol::placementKeepsCoordinates() {
     SerialPayload payload;
     for (int i = 0; i < 24; ++i)
         payload[i] = static_cast<uint8_t>(i + 1);
-    PlaceSerialRecord(slot, payload);
+    PlacePlainRecord(slot, payload.data());
     const auto* bytes = reinterpret_cast<const uint8_t*>(&slot);
     for (int i = 0; i < 22; ++i)
         QCOMPARE(int(bytes[i]), i + 1);
@@ -430,10 +430,10 @@ void TestSerialProtocol::simulatorReadsBothFileLayouts() {
     for (int r = 0; r < 2; ++r) {
         const auto p = MakeRecord(r);
         plain.append(reinterpret_cast<const char*>(p.data()), 24);
-        QByteArray wide(32, char(0x77)); // coordinates bytes 22..29
-        std::memcpy(wide.data(), p.data(), 22);
-        std::memcpy(wide.data() + 30, p.data() + 22, 2);
-        coordinates.append(wide);
+        ArchiveRecord wide;
+        std::memset(&wide, 0x77, sizeof wide); // coordinates bytes 22..29
+        PlacePlainRecord(wide, p.data());
+        coordinates.append(reinterpret_cast<const char*>(&wide), sizeof wide);
     }
     for (const QByteArray& content : {plain, coordinates}) {
         QFile f(dir.filePath("a.vyz"));

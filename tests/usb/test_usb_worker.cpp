@@ -63,7 +63,7 @@ class TestUsbWorker : public QObject {
     Q_OBJECT
     usbtest::SimScenario sim;
     QString plain3, coords2;
-    std::vector<uint8_t> screen_ = std::vector<uint8_t>(ScreenColourSize);
+    std::vector<uint8_t> screen_ = std::vector<uint8_t>(ColourImageBytes);
 
 private slots:
     void initTestCase() {
@@ -270,7 +270,7 @@ private slots:
             QCOMPARE(rig.statuses().last(), QString("Screenshot readed"));
             for (int i = 0; i < size; i += 997)
                 QCOMPARE(int(screen_[i]), (i * 7 + 3) & 0xFF);
-            if (size < ScreenColourSize) QCOMPARE(int(screen_[size]), 0); // nothing beyond
+            if (size < ColourImageBytes) QCOMPARE(int(screen_[size]), 0); // nothing beyond
         } else {
             QVERIFY(rig.host.Calls().contains(Red));
             QVERIFY(trace.contains("resetep 82"));
@@ -286,7 +286,7 @@ private slots:
     // Both requests in the same idle pass: the image first, then the archive, both answered.
     void bothRequestsPending() {
         sim.Set({"archive=" + plain3});
-        std::vector<uint8_t> buffer(ScreenColourSize);
+        std::vector<uint8_t> buffer(ColourImageBytes);
         ScreenBuffer = buffer.data();
         Rig rig(true, true);
         QVERIFY(rig.events.scrReaded->wait(10000));
@@ -330,7 +330,7 @@ private slots:
     // The viewer closes while its request waits for an instrument: the request ends cancelled.
     void viewerCancelsPendingImage() {
         sim.Set({"devices="});
-        std::vector<uint8_t> buffer(ScreenColourSize);
+        std::vector<uint8_t> buffer(ColourImageBytes);
         ScreenBuffer = buffer.data();
         Rig rig(false, true);
         QVERIFY(waitUntil([] { return UsbState.load() == usReadScreen; }, 5000));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/archive_record.h"
+#include "data/instrument_bytes.h"
 #include "link/usb_worker.h"
 
 #include <QDir>
@@ -60,20 +61,16 @@ inline vyz::ArchiveRecord SampleRecord(int i) {
 // The 24 bytes a plain file (and the instrument without a receiver) carries: bytes 0..21 and
 // the tail word.
 inline std::vector<uint8_t> PlainBytes(const vyz::ArchiveRecord& r) {
-    std::vector<uint8_t> b(24);
-    std::memcpy(b.data(), &r, 22);
-    std::memcpy(b.data() + 22, &r.TailWord, 2);
-    return b;
+    const vyz::PlainRecord plain = vyz::PlainRecordOf(r);
+    return {plain.begin(), plain.end()};
 }
 
 // Writes a measurement file of `count` sample records in the plain or the coordinates layout.
 inline void WriteArchiveFile(const QString& path, int count, bool coordinates) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    if (coordinates) {
-        char marker[16] = "GLONASS/GPS";
-        f.write(marker, 16);
-    }
+    if (coordinates)
+        f.write(reinterpret_cast<const char*>(vyz::CoordinatesMarker), vyz::MarkerSize);
     for (int i = 0; i < count; ++i) {
         const vyz::ArchiveRecord r = SampleRecord(i);
         if (coordinates)

@@ -28,7 +28,7 @@ namespace {
 
 // The image the simulated instrument sends (byte i is i * 7 + 3), in a receive buffer.
 std::vector<uint8_t> SimImage(int size) {
-    std::vector<uint8_t> image(ScreenColourSize, 0);
+    std::vector<uint8_t> image(ColourImageBytes, 0);
     for (int i = 0; i < size; ++i)
         image[i] = uint8_t(i * 7 + 3);
     return image;
@@ -46,7 +46,7 @@ QImage ToQImage(const Picture& p) {
 
 Picture SimMonoPicture(Rgb ink = {31, 44, 37}, Rgb paper = {225, 234, 234}) {
     PixelMap map;
-    UnpackMono(SimImage(ScreenMonoSize).data(), map);
+    UnpackMono(SimImage(MonoImageBytes).data(), map);
     return RenderMonoPicture(map, ink, paper);
 }
 
@@ -168,7 +168,7 @@ private slots:
         auto* viewer = new TfrmScreenshot(Host());
         viewer->show();
         viewer->BtnGetPictureClick();
-        const Picture expected = RenderColourPicture(SimImage(ScreenColourSize).data());
+        const Picture expected = RenderColourPicture(SimImage(ColourImageBytes).data());
         QCOMPARE(viewer->Picture(), ToQImage(expected));
         QVERIFY(viewer->findChild<QPushButton*>("BtnPenColor")->isHidden());
         QVERIFY(viewer->findChild<QPushButton*>("BtnBackgroundColor")->isHidden());
@@ -192,7 +192,7 @@ private slots:
         viewer->show();
         viewer->BtnGetPictureClick();
         PixelMap map;
-        UnpackMono(SimImage(ScreenMonoSize).data(), map);
+        UnpackMono(SimImage(MonoImageBytes).data(), map);
         QVERIFY(viewer->PixelMapData() == map);
         const Picture expected = SimMonoPicture();
         QCOMPARE(viewer->Picture(), ToQImage(expected));
