@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Usage: check_package.sh SOURCE_DIR BUILD_DIR
+# Usage: check_package.sh SOURCE_DIR BUILD_DIR LIBDIR (the library folder below the prefix)
 set -euo pipefail
 src=$1
 build=$2
+libdir=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -45,7 +46,7 @@ for path in ./usr/bin/vyz ./usr/bin/vyz-convert ./usr/share/doc/vyz/copyright \
     ./usr/share/icons/hicolor/48x48/apps/vyz.png ./usr/share/icons/hicolor/scalable/apps/vyz.svg \
     ./usr/share/vyz/Help/Vyz1EngHelp.html ./usr/share/vyz/Help/Vyz1RusHelp.html \
     ./usr/share/vyz/Language/English.frc ./usr/share/vyz/Language/Russian.frc \
-    "./usr/lib/$(gcc -print-multiarch)/vyz/vyz_office.so"; do
+    "./usr/$libdir/vyz/vyz_office.so"; do
     grep -q " $path\$" "$work/contents" || fail "package lacks $path"
 done
 rule=$(grep -o ' ./usr/lib/udev/rules.d/[0-9][0-9]-[^ ]*\.rules$' "$work/contents" | head -1 | tr -d ' ')
@@ -58,9 +59,17 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 grep -q 'TAG+="uaccess"' "$root/$rule" || fail "udev rule without uaccess"
 [ -x "$root/usr/bin/vyz" ] || fail "program not executable"
-for program in vyz vyz-convert; do
-    file "$root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+office="$root/usr/$libdir/vyz/vyz_office.so"
+for program in "$root/usr/bin/vyz" "$root/usr/bin/vyz-convert" "$office"; do
+    file "$program" | grep -q ', stripped' || fail "$program is not stripped"
 done
+# The office formats' module loads on its own and offers its exporters.
+python3 - "$office" <<'PY' || fail "the office formats' module does not load"
+import ctypes, sys
+entry = ctypes.CDLL(sys.argv[1]).vyz_office_exporters
+entry.restype = ctypes.c_void_p
+sys.exit(0 if entry() else 1)
+PY
 home="$work/home"
 mkdir -p "$home"
 # The unpacked program folder is writable here, so the program keeps Vyz.ini beside itself.
