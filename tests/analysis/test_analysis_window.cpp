@@ -14,6 +14,7 @@
 #include "report/report_preview.h"
 #include "shell/main_window.h"
 #include "support/modal_script.h"
+#include "support/records.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,21 +46,18 @@ QString u(const char* s) {
 
 ArchiveRecord record(int number, float density, float refDensity, float temperature,
                      uint8_t material = 1) {
-    ArchiveRecord r;
-    std::memset(&r, 0, sizeof r);
-    r.RecordNo = uint16_t(number);
-    r.Hour = 10;
-    r.Minute = 15;
-    r.Second = 30;
-    r.Day = 12;
-    r.Month = 1;
-    r.Year = 20;
-    r.MaterialIndex = material;
-    r.LayerThickness = 50;
-    r.Density = density;
-    r.RefDensity = refDensity;
-    r.Temperature = temperature;
-    return r;
+    return testsupport::MakeRecord({.number = number,
+                                    .second = 30,
+                                    .minute = 15,
+                                    .hour = 10,
+                                    .day = 12,
+                                    .month = 1,
+                                    .year = 20,
+                                    .material = material,
+                                    .depth = 50,
+                                    .density = density,
+                                    .refDensity = refDensity,
+                                    .temperature = temperature});
 }
 
 void store(const std::vector<ArchiveRecord>& records) {

@@ -1,6 +1,7 @@
 // Lot statistics and the percent within limits against independent figures: published quality-
 // index tables, closed forms of the beta estimate, and lots worked out by hand.
 #include "analysis/lot_statistics.h"
+#include "support/records.h"
 
 #include <QTest>
 #include <cmath>
@@ -13,16 +14,13 @@ using namespace vyz::analysis;
 namespace {
 
 ArchiveRecord record(float density, float refDensity, float temperature, uint8_t material = 1) {
-    ArchiveRecord r;
-    std::memset(&r, 0, sizeof r);
-    r.Second = 7;
-    r.Month = 3;
-    r.Day = 1;
-    r.MaterialIndex = material;
-    r.Density = density;
-    r.RefDensity = refDensity;
-    r.Temperature = temperature;
-    return r;
+    return testsupport::MakeRecord({.second = 7,
+                                    .day = 1,
+                                    .month = 3,
+                                    .material = material,
+                                    .density = density,
+                                    .refDensity = refDensity,
+                                    .temperature = temperature});
 }
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();

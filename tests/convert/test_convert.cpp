@@ -12,6 +12,7 @@
 #include "report/report_export.h"
 #include "shell/main_window.h"
 #include "support/modal_script.h"
+#include "support/records.h"
 #include "support/test_files.h"
 #include "tmpfs_mount.h"
 
@@ -47,23 +48,21 @@ int32_t coord(int sign, int degrees, int minutes, int fraction) {
 ArchiveRecord record(uint16_t no, uint8_t sec, uint8_t min, uint8_t hour, uint8_t day,
                      uint8_t month, uint8_t year, uint8_t material, uint8_t depth, float density,
                      float ref, float temp, int32_t lat, int32_t lon) {
-    ArchiveRecord r{};
-    r.RecordNo = no;
-    r.Second = sec;
-    r.Minute = min;
-    r.Hour = hour;
-    r.Day = day;
-    r.Month = month;
-    r.Year = year;
-    r.MaterialIndex = material;
-    r.LayerThickness = depth;
-    r.Density = density;
-    r.RefDensity = ref;
-    r.Temperature = temp;
-    r.Latitude = lat;
-    r.Longitude = lon;
-    r.TailWord = 0x1234;
-    return r;
+    return MakeRecord({.number = no,
+                       .second = sec,
+                       .minute = min,
+                       .hour = hour,
+                       .day = day,
+                       .month = month,
+                       .year = year,
+                       .material = material,
+                       .depth = depth,
+                       .density = density,
+                       .refDensity = ref,
+                       .temperature = temp,
+                       .latitude = lat,
+                       .longitude = lon,
+                       .tail = 0x1234});
 }
 
 // Archive order (oldest first). Three have a position, two do not (none; latitude beyond 90).

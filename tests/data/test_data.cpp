@@ -1,6 +1,7 @@
 // Record decoding: number pictures, porosity, coordinates, dates, whole rows, column widths.
 #include "data/record_text.h"
 #include "data/table_layout.h"
+#include "support/records.h"
 
 #include <QTest>
 #include <algorithm>
@@ -14,15 +15,12 @@ namespace {
 
 ArchiveRecord record(uint8_t hour, uint8_t minute, uint8_t second, uint8_t day, uint8_t month,
                      uint8_t year) {
-    ArchiveRecord r;
-    std::memset(&r, 0, sizeof r);
-    r.Hour = hour;
-    r.Minute = minute;
-    r.Second = second;
-    r.Day = day;
-    r.Month = month;
-    r.Year = year;
-    return r;
+    return testsupport::MakeRecord({.second = second,
+                                    .minute = minute,
+                                    .hour = hour,
+                                    .day = day,
+                                    .month = month,
+                                    .year = year});
 }
 
 QString q(const std::string& s) {

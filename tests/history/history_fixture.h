@@ -2,6 +2,7 @@
 #pragma once
 
 #include "history/history_store.h"
+#include "support/records.h"
 
 #include <QDateTime>
 #include <QUuid>
@@ -11,24 +12,21 @@ namespace vyz::test {
 
 // Record `i` of an instrument's archive: numbers, dates and materials vary with i.
 inline ArchiveRecord HistoryRecord(int i, int year = 24) {
-    ArchiveRecord r;
-    std::memset(&r, 0, sizeof r);
-    r.RecordNo = static_cast<uint16_t>(i + 1);
-    r.Second = static_cast<uint8_t>(i % 60);
-    r.Minute = static_cast<uint8_t>(i / 60 % 60);
-    r.Hour = static_cast<uint8_t>(8 + i / 3600 % 10);
-    r.Day = static_cast<uint8_t>(1 + i % 28);
-    r.Month = static_cast<uint8_t>(1 + i / 28 % 12);
-    r.Year = static_cast<uint8_t>(year);
-    r.MaterialIndex = static_cast<uint8_t>(1 + i % 16);
-    r.LayerThickness = static_cast<uint8_t>(30 + i % 50);
-    r.Density = 2300.0f + float(i % 100);
-    r.RefDensity = 2450.0f;
-    r.Temperature = 20.5f + float(i % 30);
-    r.Latitude = 363410555 + i;
-    r.Longitude = -244882496 - i;
-    r.TailWord = 0x5A5A;
-    return r;
+    return testsupport::MakeRecord({.number = i + 1,
+                                    .second = i % 60,
+                                    .minute = i / 60 % 60,
+                                    .hour = 8 + i / 3600 % 10,
+                                    .day = 1 + i % 28,
+                                    .month = 1 + i / 28 % 12,
+                                    .year = year,
+                                    .material = 1 + i % 16,
+                                    .depth = 30 + i % 50,
+                                    .density = 2300.0f + float(i % 100),
+                                    .refDensity = 2450.0f,
+                                    .temperature = 20.5f + float(i % 30),
+                                    .latitude = 363410555 + i,
+                                    .longitude = -244882496 - i,
+                                    .tail = 0x5A5A});
 }
 
 inline history::Readout MakeReadout(int count,

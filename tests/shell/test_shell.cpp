@@ -9,6 +9,7 @@
 #include "shell/main_window.h"
 #include "shell/startup_settings.h"
 #include "shell/status_window.h"
+#include "support/records.h"
 #include "support/test_files.h"
 
 #include <QAccessible>
@@ -53,23 +54,20 @@ public slots:
 };
 
 ArchiveRecord sample(int number, uint8_t month) {
-    ArchiveRecord r;
-    std::memset(&r, 0, sizeof r);
-    r.RecordNo = static_cast<uint16_t>(number);
-    r.Hour = 9;
-    r.Minute = 5;
-    r.Second = 7;
-    r.Day = 3;
-    r.Month = month;
-    r.Year = 20;
-    r.MaterialIndex = 1;
-    r.LayerThickness = 40;
-    r.Density = 2300.0f;
-    r.RefDensity = 2400.0f;
-    r.Temperature = 21.25f;
-    r.Latitude = 363410555;
-    r.Longitude = -244882496;
-    return r;
+    return MakeRecord({.number = number,
+                       .second = 7,
+                       .minute = 5,
+                       .hour = 9,
+                       .day = 3,
+                       .month = month,
+                       .year = 20,
+                       .material = 1,
+                       .depth = 40,
+                       .density = 2300.0f,
+                       .refDensity = 2400.0f,
+                       .temperature = 21.25f,
+                       .latitude = 363410555,
+                       .longitude = -244882496});
 }
 
 } // namespace

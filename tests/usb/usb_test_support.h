@@ -5,6 +5,7 @@
 #include "data/archive_record.h"
 #include "data/instrument_bytes.h"
 #include "link/usb_worker.h"
+#include "support/records.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,23 +40,21 @@ inline vyz::UsbPauses FastPauses() {
 
 // The record the simulator serves as record i: every field distinct, coordinates included.
 inline vyz::ArchiveRecord SampleRecord(int i) {
-    vyz::ArchiveRecord r{};
-    r.RecordNo = static_cast<uint16_t>(100 + i);
-    r.Second = static_cast<uint8_t>(i % 60);
-    r.Minute = 30;
-    r.Hour = 12;
-    r.Day = static_cast<uint8_t>(1 + i % 28);
-    r.Month = 6;
-    r.Year = 24;
-    r.MaterialIndex = static_cast<uint8_t>(i % 5);
-    r.LayerThickness = 50;
-    r.Density = 2300.5f + static_cast<float>(i);
-    r.RefDensity = 2400.25f;
-    r.Temperature = 120.5f;
-    r.Latitude = 0x0DAC1234 + i;
-    r.Longitude = 0x25E05678 + i;
-    r.TailWord = static_cast<uint16_t>(0xBEE0 + i);
-    return r;
+    return testsupport::MakeRecord({.number = 100 + i,
+                                    .second = i % 60,
+                                    .minute = 30,
+                                    .hour = 12,
+                                    .day = 1 + i % 28,
+                                    .month = 6,
+                                    .year = 24,
+                                    .material = i % 5,
+                                    .depth = 50,
+                                    .density = 2300.5f + static_cast<float>(i),
+                                    .refDensity = 2400.25f,
+                                    .temperature = 120.5f,
+                                    .latitude = 0x0DAC1234 + i,
+                                    .longitude = 0x25E05678 + i,
+                                    .tail = 0xBEE0 + i});
 }
 
 // The 24 bytes a plain file (and the instrument without a receiver) carries: bytes 0..21 and
