@@ -7,6 +7,7 @@
 #include "analysis/lot_analysis.h"
 #include "analysis/lot_statistics.h"
 #include "data/archive_record.h"
+#include "main_window_bench.h"
 #include "platform/paths.h"
 #include "report/report_export.h"
 #include "shell/main_window.h"
@@ -116,24 +117,13 @@ BENCHMARK(BM_ReportSummaryToPdf)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    vyz::InitProgramPaths(dir.path().toStdString());
-    vyz::TForm1 window;
-    window.resize(1000, 800);
-    window.show();
-    window.ALangRusExecute();
-    FillArchive();
-    window.Analysis()->ApplyLimits(Limits());
-    window.Analysis()->PanelAction()->trigger();
-    auto* tabs =
-        qobject_cast<QTabWidget*>(window.Analysis()->Chart()->parentWidget()->parentWidget());
-    if (tabs) tabs->setCurrentWidget(window.Analysis()->Chart());
-    window.FillDataTable(1);
-    QApplication::processEvents();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWithMainWindow(argc, argv, QSize(1000, 800), [](vyz::TForm1& window) {
+        FillArchive();
+        window.Analysis()->ApplyLimits(Limits());
+        window.Analysis()->PanelAction()->trigger();
+        // The chart tab shown, as the operator shows it.
+        if (auto* tabs = window.Analysis()->Dock()->findChild<QTabWidget*>())
+            tabs->setCurrentIndex(1);
+        window.FillDataTable(1);
+    });
 }

@@ -3,6 +3,7 @@
 //   build/bench/table_fill/bench_table_fill
 #include "data/archive_record.h"
 #include "data/record_text.h"
+#include "main_window_bench.h"
 #include "platform/paths.h"
 #include "shell/main_window.h"
 
@@ -63,19 +64,8 @@ BENCHMARK(BM_DecodeRecords)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    vyz::InitProgramPaths(dir.path().toStdString());
-    vyz::TForm1 window;
-    window.resize(900, 600);
-    window.show();
-    window.ALangRusExecute();
-    window.SetGPSMode(true);
-    FillArchive();
-    QApplication::processEvents();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWithMainWindow(argc, argv, QSize(900, 600), [](vyz::TForm1& window) {
+        window.SetGPSMode(true);
+        FillArchive();
+    });
 }
