@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "report/report_export.h"
 #include "shell/main_window.h"
+#include "support/records.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -26,19 +27,18 @@ int32_t Order[vyz::ArchiveCapacity];
 
 void FillArchive() {
     for (int i = 0; i < vyz::ArchiveCapacity; ++i) {
-        vyz::ArchiveRecord& r = vyz::MeasurementArchive[i];
-        std::memset(&r, 0, sizeof r);
-        r.RecordNo = static_cast<uint16_t>(i + 1);
-        r.Hour = static_cast<uint8_t>(i % 24);
-        r.Minute = static_cast<uint8_t>(i % 60);
-        r.Second = static_cast<uint8_t>(i % 7 == 0 ? vyz::DeletedMark : i % 60);
-        r.Day = static_cast<uint8_t>(1 + i % 28);
-        r.Month = static_cast<uint8_t>(1 + i % 12);
-        r.Year = 24;
-        r.MaterialIndex = static_cast<uint8_t>(i % 17);
-        r.Density = 2200.0f + static_cast<float>(i % 300) * 0.37f;
-        r.RefDensity = i % 11 == 0 ? 0.0f : 2420.0f;
-        r.Temperature = 100.0f + static_cast<float>(i % 200) * 0.55f;
+        vyz::MeasurementArchive[i] =
+            testsupport::MakeRecord({.number = i + 1,
+                                     .second = i % 7 == 0 ? vyz::DeletedMark : i % 60,
+                                     .minute = i % 60,
+                                     .hour = i % 24,
+                                     .day = 1 + i % 28,
+                                     .month = 1 + i % 12,
+                                     .year = 24,
+                                     .material = i % 17,
+                                     .density = 2200.0f + static_cast<float>(i % 300) * 0.37f,
+                                     .refDensity = i % 11 == 0 ? 0.0f : 2420.0f,
+                                     .temperature = 100.0f + static_cast<float>(i % 200) * 0.55f});
         Order[i] = vyz::ArchiveCapacity - 1 - i;
     }
     vyz::RecordCount = vyz::ArchiveCapacity;

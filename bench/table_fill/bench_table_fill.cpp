@@ -6,6 +6,7 @@
 #include "main_window_bench.h"
 #include "platform/paths.h"
 #include "shell/main_window.h"
+#include "support/records.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -17,22 +18,21 @@ namespace {
 
 void FillArchive() {
     for (int i = 0; i < vyz::ArchiveCapacity; ++i) {
-        vyz::ArchiveRecord& r = vyz::MeasurementArchive[i];
-        std::memset(&r, 0, sizeof r);
-        r.RecordNo = static_cast<uint16_t>(i + 1);
-        r.Hour = static_cast<uint8_t>(i % 24);
-        r.Minute = static_cast<uint8_t>(i % 60);
-        r.Second = static_cast<uint8_t>(i % 7 == 0 ? vyz::DeletedMark : i % 60);
-        r.Day = static_cast<uint8_t>(1 + i % 28);
-        r.Month = static_cast<uint8_t>(1 + i % 12);
-        r.Year = 24;
-        r.MaterialIndex = static_cast<uint8_t>(i % 17);
-        r.LayerThickness = static_cast<uint8_t>(30 + i % 70);
-        r.Density = 2200.0f + static_cast<float>(i % 300) * 0.37f;
-        r.RefDensity = 2420.0f;
-        r.Temperature = -5.0f + static_cast<float>(i % 200) * 0.55f;
-        r.Latitude = ((5545 << 16) | (i * 37 % 65536));
-        r.Longitude = -((3736 << 16) | (i * 91 % 65536));
+        vyz::MeasurementArchive[i] =
+            testsupport::MakeRecord({.number = i + 1,
+                                     .second = i % 7 == 0 ? vyz::DeletedMark : i % 60,
+                                     .minute = i % 60,
+                                     .hour = i % 24,
+                                     .day = 1 + i % 28,
+                                     .month = 1 + i % 12,
+                                     .year = 24,
+                                     .material = i % 17,
+                                     .depth = 30 + i % 70,
+                                     .density = 2200.0f + static_cast<float>(i % 300) * 0.37f,
+                                     .refDensity = 2420.0f,
+                                     .temperature = -5.0f + static_cast<float>(i % 200) * 0.55f,
+                                     .latitude = (5545 << 16) | (i * 37 % 65536),
+                                     .longitude = -((3736 << 16) | (i * 91 % 65536))});
     }
     vyz::RecordCount = vyz::ArchiveCapacity;
 }
