@@ -355,8 +355,8 @@ void TForm1::StartupPortSelection() {
     const std::string stored = IniRead("Config", "COMPortNumber", std::nullopt);
     if (stored.empty()) IniWrite("Config", "COMPortNumber", "1");
     if (!stored.empty() && stored[0] == 'U') {
+        // The worker starts with the start-up read, once the window is on the screen.
         ConnectPort(0);
-        StartUsbWorker();
         return;
     }
     int number = ParseInt(stored).value_or(1);
