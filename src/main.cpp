@@ -1,6 +1,7 @@
 #include "data/lang_texts.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "shell/image_list.h"
 #include "shell/main_window.h"
 #include "shell/status_window.h"
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM") && std::getenv("WAYLAND_DISPLAY") && std::getenv("DISPLAY"))
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     QApplication app(argc, argv);
+    QApplication::setStyle(new vyz::ProgramStyle);
     // The program ends only through its exit sequence (closing the main window).
     QApplication::setQuitOnLastWindowClosed(false);
     vyz::InitProgramPaths(QCoreApplication::applicationDirPath().toStdString());

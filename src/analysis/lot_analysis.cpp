@@ -31,30 +31,20 @@ QString lastChartFolder;
 LotAnalysis::LotAnalysis(QMainWindow* window) : QObject(window), window_(window) {
     menu_ = new QMenu(window);
     menu_->setObjectName(QStringLiteral("itmAnalysis"));
-    dock_ = new QDockWidget(window);
-    dock_->setObjectName(QStringLiteral("AnalysisPanel"));
-    // Below the table only: the table keeps the window's whole width.
-    dock_->setAllowedAreas(Qt::BottomDockWidgetArea);
-    tabs_ = new QTabWidget(dock_);
-    panel_ = new QTextBrowser(tabs_);
-    panel_->setObjectName(QStringLiteral("AnalysisFigures"));
-    panel_->setOpenLinks(false);
-    chartPage_ = new QWidget(tabs_);
-    (new QVBoxLayout(chartPage_))->setContentsMargins(0, 0, 0, 0);
-    tabs_->addTab(panel_, QString());
-    tabs_->addTab(chartPage_, QString());
-    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
-        if (tabs_->widget(index) == chartPage_) Chart();
-    });
-    dock_->setWidget(tabs_);
-    window->addDockWidget(Qt::BottomDockWidgetArea, dock_);
-    const bool visible = ReadPanelVisible();
-    dock_->setVisible(visible);
-
-    // The dock's own command: it also follows the dock's close button.
-    panelAction_ = dock_->toggleViewAction();
-    panelAction_->setChecked(visible); // a window not yet shown does not update it itself
+    // The panel's command; the panel itself is made when it is first shown (or read), since it
+    // starts hidden in most sessions and costs a part of the program's start.
+    panelAction_ = new QAction(this);
     panelAction_->setObjectName(QStringLiteral("AAnalysisPanel"));
+    panelAction_->setCheckable(true);
+    const bool visible = ReadPanelVisible();
+    panelAction_->setChecked(visible);
+    if (visible) Dock()->show();
+    connect(panelAction_, &QAction::toggled, this, [this](bool on) {
+        if (on)
+            Dock()->show();
+        else if (dock_)
+            dock_->hide();
+    });
     limitsAction_ = new QAction(this);
     limitsAction_->setObjectName(QStringLiteral("AAnalysisLimits"));
     saveChartAction_ = new QAction(this);
@@ -85,7 +75,42 @@ LotAnalysis::LotAnalysis(QMainWindow* window) : QObject(window), window_(window)
     Retitle();
 }
 
+QDockWidget* LotAnalysis::Dock() const {
+    if (dock_) return dock_;
+    auto* self = const_cast<LotAnalysis*>(this);
+    dock_ = new QDockWidget(window_);
+    dock_->setObjectName(QStringLiteral("AnalysisPanel"));
+    // Below the table only: the table keeps the window's whole width.
+    dock_->setAllowedAreas(Qt::BottomDockWidgetArea);
+    tabs_ = new QTabWidget(dock_);
+    panel_ = new QTextBrowser(tabs_);
+    panel_->setObjectName(QStringLiteral("AnalysisFigures"));
+    panel_->setOpenLinks(false);
+    chartPage_ = new QWidget(tabs_);
+    (new QVBoxLayout(chartPage_))->setContentsMargins(0, 0, 0, 0);
+    tabs_->addTab(panel_, QString());
+    tabs_->addTab(chartPage_, QString());
+    connect(tabs_, &QTabWidget::currentChanged, self, [self](int index) {
+        if (self->tabs_->widget(index) == self->chartPage_) self->Chart();
+    });
+    dock_->setWidget(tabs_);
+    dock_->hide();
+    window_->addDockWidget(Qt::BottomDockWidgetArea, dock_);
+    // The dock's close button unchecks the command.
+    connect(dock_->toggleViewAction(), &QAction::toggled, self,
+            [self](bool on) { self->panelAction_->setChecked(on); });
+    self->retitlePanel();
+    self->showFigures();
+    return dock_;
+}
+
+QTextBrowser* LotAnalysis::Panel() const {
+    Dock();
+    return panel_;
+}
+
 DensityChart* LotAnalysis::Chart() const {
+    Dock();
     if (!chart_) {
         // Drawn from the model as it is now; later changes redraw it.
         auto* self = const_cast<LotAnalysis*>(this);
@@ -104,11 +129,16 @@ void LotAnalysis::Retitle() {
     saveChartAction_->setText(Text(text::SaveChartCommand));
     resetZoomAction_->setText(Text(text::ResetZoomCommand));
     summaryAction_->setText(Text(text::SummaryCommand));
+    retitlePanel();
+    showFigures();
+}
+
+void LotAnalysis::retitlePanel() {
+    if (!dock_) return;
     dock_->setWindowTitle(Text(text::PanelTitle));
     tabs_->setTabText(0, Text(text::StatisticsTab));
     tabs_->setTabText(1, Text(text::ChartTab));
     if (chart_) chart_->Retitle();
-    showFigures();
 }
 
 bool LotAnalysis::SummaryInReport() const {
@@ -181,7 +211,7 @@ QString LotAnalysis::Html(const LotModel& model, int lang) {
 }
 
 void LotAnalysis::showFigures() {
-    panel_->setHtml(Html(model_, LangIndex.load()));
+    if (panel_) panel_->setHtml(Html(model_, LangIndex.load()));
 }
 
 } // namespace vyz::analysis

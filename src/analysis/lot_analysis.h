@@ -23,8 +23,8 @@ class DensityChart;
 class LotAnalysis : public QObject {
     Q_OBJECT
 public:
-    // Creates the menu (not yet in the menu bar), the panel docked at the window's bottom (shown
-    // as stored) and reads the stored limits.
+    // Creates the menu (not yet in the menu bar), shows the panel if it was shown when the program
+    // last ended, and reads the stored limits.
     explicit LotAnalysis(QMainWindow* window);
 
     QMenu* Menu() const { return menu_; }
@@ -32,8 +32,10 @@ public:
     // The chart is made when it is first shown or read: it costs a noticeable part of the
     // program's start, and most sessions never open it.
     DensityChart* Chart() const;
-    QDockWidget* Dock() const { return dock_; }
-    QTextBrowser* Panel() const { return panel_; }
+    // The panel with the figures and the chart, docked at the window's bottom; made when first
+    // shown or read, hidden.
+    QDockWidget* Dock() const;
+    QTextBrowser* Panel() const;
     QAction* PanelAction() const { return panelAction_; }
     QAction* SummaryAction() const { return summaryAction_; }
 
@@ -57,16 +59,17 @@ signals:
 
 private:
     void showFigures();
+    void retitlePanel();
 
     QMainWindow* window_;
     LotModel model_;
     QMenu* menu_;
-    QDockWidget* dock_;
-    QTabWidget* tabs_;
-    QTextBrowser* panel_;
-    QWidget* chartPage_; // the chart's tab, which holds the chart once made
+    mutable QDockWidget* dock_ = nullptr;
+    mutable QTabWidget* tabs_ = nullptr;
+    mutable QTextBrowser* panel_ = nullptr;
+    mutable QWidget* chartPage_ = nullptr; // the chart's tab, which holds the chart once made
     mutable DensityChart* chart_ = nullptr;
-    QAction* panelAction_;
+    QAction* panelAction_ = nullptr;
     QAction* limitsAction_;
     QAction* saveChartAction_;
     QAction* resetZoomAction_;

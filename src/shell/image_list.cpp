@@ -162,6 +162,19 @@ void draw(QPainter& p, int index) {
         p.fillRect(QRectF(7, 3, 2, 11), QColor(200, 16, 46));
         p.fillRect(QRectF(0, 7.5, 16, 2), QColor(200, 16, 46));
         break;
+    case ImageCount:     // more commands, to the right: a double chevron
+    case ImageCount + 1: // more commands, below
+        p.setPen(QPen(Ink, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        if (index == ImageCount + 1) {
+            p.translate(16, 0);
+            p.rotate(90);
+        }
+        for (qreal x : {4.5, 8.5}) {
+            const QPointF tip[] = {{x, 4.5}, {x + 3.5, 8}, {x, 11.5}};
+            p.drawPolyline(tip, 3);
+        }
+        break;
     default:
         break;
     }
@@ -218,6 +231,18 @@ private:
 
 QIcon ImageList1(int index) {
     return QIcon(new DrawnIcon(index, {QSize(16, 16), QSize(32, 32)}));
+}
+
+QIcon MoreCommandsIcon(Qt::Orientation orientation) {
+    return QIcon(new DrawnIcon(orientation == Qt::Horizontal ? ImageCount : ImageCount + 1,
+                               {QSize(16, 16), QSize(32, 32)}));
+}
+
+QIcon ProgramStyle::standardIcon(StandardPixmap which, const QStyleOption* option,
+                                 const QWidget* widget) const {
+    if (which == SP_ToolBarHorizontalExtensionButton) return MoreCommandsIcon(Qt::Horizontal);
+    if (which == SP_ToolBarVerticalExtensionButton) return MoreCommandsIcon(Qt::Vertical);
+    return QProxyStyle::standardIcon(which, option, widget);
 }
 
 QIcon ProgramIcon() {

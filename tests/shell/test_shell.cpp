@@ -5,6 +5,7 @@
 #include "data/text_pair.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "shell/image_list.h"
 #include "shell/language_chooser.h"
 #include "shell/main_window.h"
 #include "shell/startup_settings.h"
@@ -77,6 +78,7 @@ class TestShell : public QObject {
 private slots:
     void init();
     void cleanup();
+    void moreCommandsArrowIsTheProgramsOwn();
 
     void storedLanguage_data();
     void storedLanguage();
@@ -818,6 +820,34 @@ void TestShell::columnsFitTheirTexts() {
         columns, clientWidth, grid->verticalHeader()->width(), grid->columnWidth(0));
     for (int c = 2; c < columns; ++c)
         QCOMPARE(grid->columnWidth(c - 1), rule[c]);
+}
+
+// The arrow of a bar too narrow for its commands is drawn by the program (both directions, a
+// visible image at both sizes); every other standard image is still the style's own.
+void TestShell::moreCommandsArrowIsTheProgramsOwn() {
+    ProgramStyle style;
+    QImage arrows[2];
+    for (int i = 0; i < 2; ++i) {
+        const QIcon icon = style.standardIcon(i == 0 ? QStyle::SP_ToolBarHorizontalExtensionButton
+                                                     : QStyle::SP_ToolBarVerticalExtensionButton,
+                                              nullptr, nullptr);
+        for (int size : {16, 32}) {
+            const QImage image = icon.pixmap(size, size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            int inked = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    inked += qAlpha(image.pixel(x, y)) > 128;
+            QVERIFY2(inked > size, qPrintable(QString::number(inked)));
+        }
+        arrows[i] = icon.pixmap(16, 16).toImage();
+    }
+    QVERIFY(arrows[0] != arrows[1]);
+    QCOMPARE(arrows[1], arrows[0].transformed(QTransform().rotate(90)));
+    const QIcon close = style.standardIcon(QStyle::SP_DialogCloseButton, nullptr, nullptr);
+    const QIcon base =
+        style.baseStyle()->standardIcon(QStyle::SP_DialogCloseButton, nullptr, nullptr);
+    QCOMPARE(close.pixmap(16, 16).toImage(), base.pixmap(16, 16).toImage());
 }
 
 QTEST_MAIN(TestShell)
