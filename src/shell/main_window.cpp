@@ -98,7 +98,6 @@ TForm1::TForm1() {
     ApplyDefaultCommSettings(Comm1);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr8("VYZ. Плотномер асфальта"));
-    setWindowIcon(ProgramIcon());
     setMinimumSize(454, 307);
     resize(482, 363);
     move(194, 155);
@@ -357,6 +356,9 @@ void TForm1::FormCreate() {
     else
         show();
     lastFramePos_ = frameGeometry().topLeft();
+    // The window icon (drawn at four sizes for the window manager) once the window is up; the
+    // desktop shows the program's installed icon meanwhile.
+    setWindowIcon(ProgramIcon());
     // The start counter is written once the window is on the screen: the write waits for the disk.
     CountStart();
 
