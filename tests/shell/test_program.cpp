@@ -258,10 +258,11 @@ void TestProgram::clipboardSurvivesExit() {
     QProcess managerProcess;
     managerProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QString ended;
-    for (int attempt = 0; attempt < 5 && !managerRunning(); ++attempt) {
-        // Now and then, while other tests load the machine, the manager cannot open the display
-        // at its first try: the next try comes a moment later.
-        if (attempt > 0) QTest::qWait(500);
+    for (int attempt = 0; attempt < 10 && !managerRunning(); ++attempt) {
+        // Right after the other manager's row, xfce4-clipman now and then cannot open the display
+        // for a second or two (GTK's "cannot open display", while other clients connect): the
+        // next try comes a second later.
+        if (attempt > 0) QTest::qWait(1000);
         managerProcess.start(manager, {});
         QVERIFY(managerProcess.waitForStarted());
         const bool settled = QTest::qWaitFor(
