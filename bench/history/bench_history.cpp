@@ -67,21 +67,27 @@ HistoryDb* Million() {
     return db;
 }
 
+// The search timed on each iteration; the number of records it finds is reported.
+void SearchRepeatedly(benchmark::State& state, HistoryDb& db, const RecordFilter& filter) {
+    size_t found = 0;
+    for (auto _ : state) {
+        bool more = false;
+        found = db.Search(filter, &more).size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["found"] = double(found);
+}
+
 void BM_SearchDateRange(benchmark::State& state) {
     HistoryDb* db = Million();
     const qint64 total = db->RecordTotal();
     if (total != 1000000)
-        state.SkipWithError(qPrintable(QStringLiteral("%1 records, %2").arg(total).arg(db->Error())));
+        state.SkipWithError(
+            qPrintable(QStringLiteral("%1 records, %2").arg(total).arg(db->Error())));
     RecordFilter filter;
     filter.from = QDate(2016, 3, 1);
     filter.to = QDate(2016, 3, 31);
-    size_t found = 0;
-    for (auto _ : state) {
-        bool more = false;
-        found = db->Search(filter, &more).size();
-        benchmark::DoNotOptimize(found);
-    }
-    state.counters["found"] = double(found);
+    SearchRepeatedly(state, *db, filter);
 }
 BENCHMARK(BM_SearchDateRange)->Unit(benchmark::kMillisecond);
 
@@ -92,13 +98,7 @@ void BM_SearchDateRangeAndMaterial(benchmark::State& state) {
     filter.to = QDate(2018, 12, 31);
     filter.material = 5;
     filter.instrument = QStringLiteral("VYZ-1 #3");
-    size_t found = 0;
-    for (auto _ : state) {
-        bool more = false;
-        found = db->Search(filter, &more).size();
-        benchmark::DoNotOptimize(found);
-    }
-    state.counters["found"] = double(found);
+    SearchRepeatedly(state, *db, filter);
 }
 BENCHMARK(BM_SearchDateRangeAndMaterial)->Unit(benchmark::kMillisecond);
 
