@@ -10,7 +10,7 @@ build_pkgs=(build-essential cmake ninja-build pkg-config
     libusb-dev libusb-0.1-4 libxlsxwriter-dev libzip-dev libxcb1-dev
     libqt6sql6-sqlite libqt6sql6-psql
     fonts-liberation fonts-liberation2 fonts-dejavu-core)
-test_pkgs=(xvfb xauth xclip x11-utils xdotool libx11-dev xfce4-clipman dbus-daemon poppler-utils unzip
+test_pkgs=(xvfb xauth xclip x11-utils xdotool libx11-dev libxdamage-dev xfce4-clipman dbus-daemon poppler-utils unzip
     libbenchmark-dev
     libreoffice-calc libreoffice-writer
     desktop-file-utils appstream imagemagick gpsbabel gdal-bin lintian file postgresql openssl

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <csignal>
 #include <cstdlib>
 #include <exception>
@@ -67,11 +66,8 @@ int main(int argc, char** argv) {
     // The history window takes its caption in the language just chosen.
     window.SetFrmStatus(new vyz::TfrmStatus(&window));
     // A measurement file given as the one argument (how a file manager opens a double-clicked
-    // file) opens as the Open command would open it, once the window is up.
+    // file) opens as the Open command would open it, once the start-up has ended.
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() > 1) {
-        const QString path = args.at(1);
-        QTimer::singleShot(0, &window, [&window, path] { window.OpenMeasurementFile(path); });
-    }
+    if (args.size() > 1) window.OpenAfterStartup(args.at(1));
     return app.exec();
 }

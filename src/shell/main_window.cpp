@@ -35,12 +35,15 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionHeader>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace vyz {
 
@@ -61,6 +64,8 @@ constexpr int GridTop = 42;
 constexpr int StatusBarHeightMin = 19;
 // How long closing waits for the clipboard manager to take the clipboard.
 constexpr int ClipboardHandOverMs = 1000;
+// How long the start-up waits for the window's first frame before it goes on without it.
+constexpr int FirstFrameWaitMs = 500;
 
 } // namespace
 
@@ -356,11 +361,6 @@ void TForm1::FormCreate() {
     else
         show();
     lastFramePos_ = frameGeometry().topLeft();
-    // The window icon (drawn at four sizes for the window manager) once the window is up; the
-    // desktop shows the program's installed icon meanwhile.
-    setWindowIcon(ProgramIcon());
-    // The start counter is written once the window is on the screen: the write waits for the disk.
-    CountStart();
 
     // Row labels 1..198 for rows 2..199, then the empty table.
     GridModel* model = grid_->Model();
@@ -369,15 +369,38 @@ void TForm1::FormCreate() {
         model->SetCellQuiet(0, row, QString::number(row - 1));
     model->AnnounceRows(2, 199);
     ClearTable();
-    StartHistory();
-
     // The events shared with the USB worker.
     hDataRdEvent = CreateMyEvent("DataRdEvent", true);
     hDataReadedEvent = CreateMyEvent("DataReadedEvent", false);
     hScreenRdEvent = CreateMyEvent("ScreenRdEvent", false);
     hScrReadedEvent = CreateMyEvent("ScrReadedEvent", false);
+
+    // The rest waits until the first frame is on the screen: the window system exposes the
+    // window, Qt draws it while handling that, and the queued call runs after. A window that is
+    // not exposed soon (started minimised) goes on after a short wait.
+    startupPending_ = true;
+    if (QWindow* handle = windowHandle()) handle->installEventFilter(this);
+    QTimer::singleShot(FirstFrameWaitMs, this, &TForm1::FinishStartup);
+}
+
+void TForm1::FinishStartup() {
+    if (!std::exchange(startupPending_, false)) return;
+    if (QWindow* handle = windowHandle()) handle->removeEventFilter(this);
+    // The window icon is drawn at four sizes for the window manager; the desktop shows the
+    // program's installed icon meanwhile.
+    setWindowIcon(ProgramIcon());
+    CountStart(); // the write waits for the disk
+    StartHistory();
     // A start on USB reads the archive on its own, as a read command would.
     if (AUSB->isChecked()) BeginUsbRead();
+    if (!startupFile_.isEmpty()) OpenMeasurementFile(std::exchange(startupFile_, QString()));
+}
+
+void TForm1::OpenAfterStartup(const QString& path) {
+    if (startupPending_)
+        startupFile_ = path;
+    else
+        QTimer::singleShot(0, this, [this, path] { OpenMeasurementFile(path); });
 }
 
 // --- status line -----------------------------------------------------------------------------
@@ -795,6 +818,9 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (startupPending_ && event->type() == QEvent::Expose && watched == windowHandle() &&
+        windowHandle()->isExposed())
+        QMetaObject::invokeMethod(this, &TForm1::FinishStartup, Qt::QueuedConnection);
     if (watched == centralWidget() && event->type() == QEvent::MouseMove) FormMouseMove();
     return QMainWindow::eventFilter(watched, event);
 }

@@ -50,8 +50,13 @@ public:
     TForm1();
     ~TForm1() override;
 
-    // The start-up sequence: settings, language, geometry, layout, ports, USB worker, events.
+    // The start-up sequence: settings, language, geometry, layout, ports, the window shown;
+    // then, once its first frame is on the screen, the window icon, the start counter, the
+    // history, the events and the start-up read on USB (FinishStartup).
     void FormCreate();
+    // Opens `path` as the Open command would, once the start-up sequence has ended (a file given
+    // on the command line).
+    void OpenAfterStartup(const QString& path);
     int NumberColumnWidth() const; // what the fixed columns' widest texts need in the font
     int DateColumnWidth() const;
     int WholeTableWidth(int columns) const; // a first start's window width
@@ -152,6 +157,7 @@ public:
     void SelectUsb(); // choosing USB from the port menu: re-binds the transport
     // [serial] main_window_serial.cpp
     void StartupPortSelection(); // start-up: lists the ports, connects the stored port
+    void FinishStartup();        // start-up: what the first frame does not show
     void SelectPort(int number); // the operator's choice; 0 = USB
     void ClosePort();            // closes the serial port if it is open
     // Lists the ports, checks that `number` is offered, opens it and checks the instrument,
@@ -229,7 +235,9 @@ private:
     bool exiting_ = false;
     QString helpFileName_;
     QPoint lastFramePos_;
-    QRect normalFrame_; // outer position and size in the normal (not maximised) state
+    bool startupPending_ = false; // FinishStartup has yet to run
+    QString startupFile_;         // opened when the start-up sequence ends
+    QRect normalFrame_;           // outer position and size in the normal (not maximised) state
     QPoint lastMouseMovePos_{-1, -1};
 
     // --- menus (captions from the language tables; the items are the actions themselves) ---

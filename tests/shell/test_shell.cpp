@@ -3,6 +3,7 @@
 #include "data/archive_record.h"
 #include "data/table_layout.h"
 #include "data/text_pair.h"
+#include "history/history_service.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
 #include "shell/image_list.h"
@@ -84,6 +85,7 @@ private slots:
     void storedLanguage();
     void countStart_data();
     void countStart();
+    void startDrawsTheWindowFirst();
     void storedGeometry_data();
     void storedGeometry();
     void storedFlags_data();
@@ -172,6 +174,60 @@ void TestShell::countStart() {
     if (!content.isEmpty()) WriteFile(QString::fromStdString(IniFileName()), content);
     CountStart();
     QCOMPARE(ini("Config", "Uses"), written);
+}
+
+// The start on USB with a file given: the window's first frame comes before the start counter,
+// the history and the start-up read; then the read starts and the file, opened after it, wins.
+void TestShell::startDrawsTheWindowFirst() {
+    QTemporaryDir noBus; // the USB library finds no bus here
+    qputenv("USB_DEVFS_PATH", noBus.path().toLocal8Bit());
+    QVERIFY(WriteFile(QString::fromStdString(IniFileName()),
+                      "[Config]\nLangId=Eng\nCOMPortNumber=USB\nUses=4\n"));
+    QByteArray record(24, 0);
+    record[0] = 42; // record number
+    record[4] = 9;  // hour
+    record[5] = 3;  // day
+    record[6] = 5;  // month
+    record[7] = 20; // year
+    const QString file = dir_->filePath("a.vyz");
+    QVERIFY(WriteFile(file, record));
+
+    struct FirstPaint : QObject {
+        bool seen = false, history = false;
+        QString uses;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint && !seen) {
+                seen = true;
+                history = history::Service() != nullptr;
+                uses = ini("Config", "Uses");
+            }
+            return false;
+        }
+    } firstPaint;
+    {
+        TForm1 window;
+        window.installEventFilter(&firstPaint);
+        QSignalSpy started(window.findChild<QAction*>("ARead"), &QAction::changed);
+        window.FormCreate();
+        window.SetFrmStatus(new TfrmStatus(&window));
+        window.OpenAfterStartup(file);
+        QVERIFY(!history::Service());
+        QCOMPARE(ini("Config", "Uses"), QString("4"));
+        QVERIFY(!window.UsbReadRunning());
+
+        QTRY_VERIFY_WITH_TIMEOUT(history::Service() && RecordCount == 1, 5000);
+        QVERIFY(firstPaint.seen);
+        QVERIFY(!firstPaint.history);
+        QCOMPARE(firstPaint.uses, QString("4"));
+        QCOMPARE(ini("Config", "Uses"), QString("5"));
+        QVERIFY(!window.windowIcon().isNull());
+        // The start-up read ran (it disabled the read command) and the file ended it.
+        QVERIFY(started.count() >= 2);
+        QVERIFY(!window.UsbReadRunning());
+        QCOMPARE(window.StringGrid1()->Model()->Cell(0, 2), QString("42"));
+    }
+    QVERIFY(!history::Service());
+    qunsetenv("USB_DEVFS_PATH");
 }
 
 void TestShell::storedGeometry_data() {
