@@ -115,6 +115,8 @@ inline constexpr TextPair ChartHelp{
     "точке: выделить строку.",
     "Mouse wheel or a drawn frame: zoom in; right button: zoom out; arrow keys: pan; a click on a "
     "point selects its row."};
+inline constexpr TextPair ChartMissing{"График не может быть показан: %1",
+                                       "The chart cannot be shown: %1"};
 inline constexpr TextPair SaveChartTitle{"Сохранить график", "Save chart"};
 inline constexpr TextPair PngFilter{"Рисунок PNG (*.png)", "PNG image (*.png)"};
 inline constexpr TextPair SvgFilter{"Рисунок SVG (*.svg)", "SVG drawing (*.svg)"};

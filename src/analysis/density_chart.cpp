@@ -4,119 +4,102 @@
 #include "analysis/lot_model.h"
 #include "analysis/lot_text.h"
 #include "data/record_text.h"
+#include "platform/program_module.h"
 #include "platform/staged_write.h"
 #include "platform/text_string.h"
 
 #include <QBuffer>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QScatterSeries>
-#include <QSvgGenerator>
-#include <QToolTip>
-#include <QValueAxis>
-#include <QWheelEvent>
+#include <QLabel>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace vyz::analysis {
 namespace {
 
-// Colours that stay apart for colour-blind readers (blue, vermilion, orange).
-const QColor DensityColour(0, 114, 178);
-const QColor PorosityColour(213, 94, 0);
-const QColor FailColour(230, 159, 0);
-
 // The chart itself is drawn at this size when the widget is not on screen.
 constexpr QSize DefaultPictureSize(1200, 700);
 
+const ChartPlotModule* Drawing(QString* error) {
+    if (&LinkedChartPlot) return &LinkedChartPlot;
+    // Only the window's thread makes charts; a failed load is tried again with the next chart.
+    static const ChartPlotModule* loaded = nullptr;
+    if (!loaded)
+        loaded = static_cast<const ChartPlotModule*>(LoadProgramModule(
+            ChartModuleName, ChartModuleEntry,
+            [](const void* offered) {
+                return static_cast<const ChartPlotModule*>(offered)->abi == ChartPlotAbi;
+            },
+            error));
+    return loaded;
+}
+
 } // namespace
 
+ChartPlot* MakeChartPlot(QWidget* parent, PlotEvents events, QString* error) {
+    const ChartPlotModule* drawing = Drawing(error);
+    return drawing ? drawing->make(parent, std::move(events)) : nullptr;
+}
+
 DensityChart::DensityChart(const LotModel& model, QWidget* parent)
-    : QChartView(parent), model_(model) {
-    setObjectName(QStringLiteral("DensityChart"));
-    setRenderHint(QPainter::Antialiasing);
-    setRubberBand(QChartView::RectangleRubberBand);
-    setFocusPolicy(Qt::StrongFocus);
-    setMinimumSize(240, 160);
-    auto* c = new QChart;
-    c->legend()->setAlignment(Qt::AlignBottom);
-    c->setMargins(QMargins(4, 4, 4, 4));
-    setChart(c);
-
-    density_ = new QLineSeries(c);
-    density_->setPen(QPen(DensityColour, 1.5));
-    porosity_ = new QLineSeries(c);
-    porosity_->setPen(QPen(PorosityColour, 1.2, Qt::DashLine));
-    failing_ = new QScatterSeries(c);
-    // A square marker with a dark edge: told apart by shape, not only by colour.
-    failing_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    failing_->setMarkerSize(6);
-    failing_->setColor(FailColour);
-    failing_->setBorderColor(Qt::black);
-    porosityLow_ = new QLineSeries(c);
-    porosityHigh_ = new QLineSeries(c);
-    for (QLineSeries* s : {porosityLow_, porosityHigh_})
-        s->setPen(QPen(PorosityColour, 1, Qt::DotLine));
-    for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{density_, failing_, porosity_,
-                                                                      porosityLow_, porosityHigh_})
-        c->addSeries(s);
-
-    rowAxis_ = new QValueAxis(c);
-    rowAxis_->setLabelFormat(QStringLiteral("%d"));
-    densityAxis_ = new QValueAxis(c);
-    porosityAxis_ = new QValueAxis(c);
-    c->addAxis(rowAxis_, Qt::AlignBottom);
-    c->addAxis(densityAxis_, Qt::AlignLeft);
-    c->addAxis(porosityAxis_, Qt::AlignRight);
-    for (QAbstractSeries* s : c->series())
-        s->attachAxis(rowAxis_);
-    density_->attachAxis(densityAxis_);
-    failing_->attachAxis(densityAxis_);
-    for (QLineSeries* s : {porosity_, porosityLow_, porosityHigh_})
-        s->attachAxis(porosityAxis_);
-    densityAxis_->setLinePenColor(DensityColour);
-    porosityAxis_->setLinePenColor(PorosityColour);
-
-    for (QXYSeries* s : std::initializer_list<QXYSeries*>{density_, porosity_, failing_})
-        connect(s, &QXYSeries::hovered, this, &DensityChart::hovered);
+    : QObject(parent), model_(model) {
+    PlotEvents events;
+    events.shown = [this] { drawn(); };
+    events.tip = [this](double x) { return PointText(RowAt(x)); };
+    events.clicked = [this](double x) {
+        if (const int row = RowAt(x); row >= 0) emit rowClicked(row);
+    };
+    plot_ = MakeChartPlot(parent, std::move(events), &missing_);
+    if (plot_) {
+        widget_ = plot_->Widget();
+    } else {
+        auto* reason = new QLabel(parent);
+        reason->setObjectName(QStringLiteral("DensityChart"));
+        reason->setAlignment(Qt::AlignCenter);
+        reason->setWordWrap(true);
+        reason->setTextFormat(Qt::PlainText);
+        widget_ = reason;
+    }
     Retitle();
     Redraw();
 }
 
+DensityChart::~DensityChart() {
+    if (widget_ && !widget_->parent()) delete widget_.data();
+}
+
 void DensityChart::Retitle() {
-    chart()->setTitle(Text(text::ChartTitle));
-    rowAxis_->setTitleText(Text(text::RowAxis));
-    densityAxis_->setTitleText(Text(text::DensitySeries));
-    porosityAxis_->setTitleText(Text(text::PorositySeries));
-    density_->setName(Text(text::DensitySeries));
-    porosity_->setName(Text(text::PorositySeries));
-    failing_->setName(Text(text::FailingSeries));
-    porosityLow_->setName(Text(text::PorosityLowLine));
-    porosityHigh_->setName(Text(text::PorosityHighLine));
-    setToolTip(Text(text::ChartHelp));
+    if (!widget_) return;
+    if (!plot_) {
+        static_cast<QLabel*>(widget_.data())->setText(Text(text::ChartMissing).arg(missing_));
+        return;
+    }
+    PlotTexts t;
+    t.title = Text(text::ChartTitle);
+    t.rowAxis = Text(text::RowAxis);
+    t.densityAxis = t.density = Text(text::DensitySeries);
+    t.porosityAxis = t.porosity = Text(text::PorositySeries);
+    t.failing = Text(text::FailingSeries);
+    t.porosityLow = Text(text::PorosityLowLine);
+    t.porosityHigh = Text(text::PorosityHighLine);
+    t.help = Text(text::ChartHelp);
+    plot_->SetTexts(t);
 }
 
 void DensityChart::Redraw() {
-    if (isVisible())
+    if (widget_ && widget_->isVisible())
         draw();
     else
         stale_ = true;
-}
-
-void DensityChart::showEvent(QShowEvent* event) {
-    drawn();
-    QChartView::showEvent(event);
 }
 
 void DensityChart::draw() {
     stale_ = false;
     const auto& rows = model_.Rows();
     const auto& verdicts = model_.Verdicts();
-    QList<QPointF> density, porosity, failing;
-    density.reserve(int(rows.size()));
-    porosity.reserve(int(rows.size()));
+    PlotData data;
+    data.density.reserve(int(rows.size()));
+    data.porosity.reserve(int(rows.size()));
     pointRows_.clear();
     double dMin = INFINITY, dMax = -INFINITY, pMax = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -125,45 +108,37 @@ void DensityChart::draw() {
         if (!v.value[Density]) continue;
         const double x = double(i + 1);
         const double d = *v.value[Density];
-        density.append(QPointF(x, d));
+        data.density.append(QPointF(x, d));
         pointRows_.push_back(int(i));
         dMin = std::min(dMin, d);
         dMax = std::max(dMax, d);
         if (v.value[Porosity]) {
-            porosity.append(QPointF(x, *v.value[Porosity]));
+            data.porosity.append(QPointF(x, *v.value[Porosity]));
             pMax = std::max(pMax, *v.value[Porosity]);
         }
-        if (verdicts[i].verdict == Verdict::Fail) failing.append(QPointF(x, d));
+        if (verdicts[i].verdict == Verdict::Fail) data.failing.append(QPointF(x, d));
     }
-    density_->replace(density);
-    porosity_->replace(porosity);
-    failing_->replace(failing);
 
+    // A limit line only for a limit that is drawn: not for inverted limits.
     const Limits& l = model_.CurrentLimits();
-    const double xMax = std::max<double>(double(rows.size()), 2);
-    auto limitLine = [&](QLineSeries* s, const std::optional<double>& v) {
-        const bool used = v && !l.PorosityInverted();
-        s->replace(used ? QList<QPointF>{{1, *v}, {xMax, *v}} : QList<QPointF>{});
-        // A legend entry only for a limit that is drawn.
-        if (const auto markers = chart()->legend()->markers(s); !markers.isEmpty())
-            markers.first()->setVisible(used);
-        if (used) pMax = std::max(pMax, *v);
-    };
-    limitLine(porosityLow_, l.porosityLow);
-    limitLine(porosityHigh_, l.porosityHigh);
-
-    rowAxis_->setRange(1, xMax);
-    if (density.isEmpty()) {
-        densityAxis_->setRange(0, 1);
-    } else {
-        const double pad = std::max((dMax - dMin) * 0.05, 1.0);
-        densityAxis_->setRange(dMin - pad, dMax + pad);
+    if (!l.PorosityInverted()) {
+        data.porosityLow = l.porosityLow;
+        data.porosityHigh = l.porosityHigh;
     }
-    porosityAxis_->setRange(0, std::max(1.0, std::ceil(pMax * 1.1)));
+    for (const std::optional<double>& v : {data.porosityLow, data.porosityHigh})
+        if (v) pMax = std::max(pMax, *v);
+    data.lastRow = std::max<double>(double(rows.size()), 2);
+    if (!data.density.isEmpty()) {
+        const double pad = std::max((dMax - dMin) * 0.05, 1.0);
+        data.densityMin = dMin - pad;
+        data.densityMax = dMax + pad;
+    }
+    data.porosityMax = std::max(1.0, std::ceil(pMax * 1.1));
+    if (plot_ && widget_) plot_->SetData(data);
 }
 
 void DensityChart::ResetZoom() {
-    chart()->zoomReset();
+    if (ChartPlot* plot = Plot()) plot->ResetZoom();
 }
 
 int DensityChart::RowAt(double x) const {
@@ -198,99 +173,27 @@ QString DensityChart::PointText(int row) const {
     return tip;
 }
 
-void DensityChart::hovered(const QPointF& point, bool state) {
-    if (!state) {
-        QToolTip::hideText();
-        return;
-    }
-    QToolTip::showText(QCursor::pos(), PointText(RowAt(point.x())), this);
-}
-
-// The rubber band takes the left button inside the plot area before the series see it, so a
-// click (a press and release without a drag) is told from a drawn frame here.
-void DensityChart::mousePressEvent(QMouseEvent* event) {
-    pressedAt_ = event->position().toPoint();
-    QChartView::mousePressEvent(event);
-}
-
-void DensityChart::mouseReleaseEvent(QMouseEvent* event) {
-    QChartView::mouseReleaseEvent(event);
-    const QPoint at = event->position().toPoint();
-    if (event->button() != Qt::LeftButton || (at - pressedAt_).manhattanLength() > 3) return;
-    const QPointF inChart = chart()->mapFromScene(mapToScene(at));
-    if (!chart()->plotArea().contains(inChart)) return;
-    const int row = RowAt(chart()->mapToValue(inChart, density_).x());
-    if (row >= 0) emit rowClicked(row);
-}
-
-void DensityChart::wheelEvent(QWheelEvent* event) {
-    const double steps = event->angleDelta().y() / 120.0;
-    if (steps != 0) chart()->zoom(std::pow(1.25, steps));
-    event->accept();
-}
-
-void DensityChart::keyPressEvent(QKeyEvent* event) {
-    const QRectF area = chart()->plotArea();
-    switch (event->key()) {
-    case Qt::Key_Left:
-        chart()->scroll(-area.width() / 10, 0);
-        break;
-    case Qt::Key_Right:
-        chart()->scroll(area.width() / 10, 0);
-        break;
-    case Qt::Key_Up:
-        chart()->scroll(0, area.height() / 10);
-        break;
-    case Qt::Key_Down:
-        chart()->scroll(0, -area.height() / 10);
-        break;
-    case Qt::Key_Home:
-        ResetZoom();
-        break;
-    case Qt::Key_Plus:
-        chart()->zoomIn();
-        break;
-    case Qt::Key_Minus:
-        chart()->zoomOut();
-        break;
-    default:
-        QChartView::keyPressEvent(event);
-        return;
-    }
-    event->accept();
-}
-
 QSize DensityChart::pictureSize(QSize size) const {
     if (size.isValid() && !size.isEmpty()) return size;
-    return isVisible() && width() >= 200 ? this->size() : DefaultPictureSize;
-}
-
-// The scene is drawn at the wanted size on its own, and the chart then returns to the widget's
-// size, so the chart on screen keeps its shape.
-void DensityChart::drawAt(QPainter& painter, QSize size) const {
-    auto* self = const_cast<DensityChart*>(this);
-    const QRectF before = chart()->geometry();
-    self->chart()->resize(size);
-    self->scene()->render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
-    self->chart()->setGeometry(before);
+    return widget_ && widget_->isVisible() && widget_->width() >= 200 ? widget_->size()
+                                                                      : DefaultPictureSize;
 }
 
 QImage DensityChart::Picture(QSize size) const {
-    drawn();
-    size = pictureSize(size);
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    drawAt(painter, size);
-    return image;
+    ChartPlot* plot = Plot();
+    return plot ? plot->Picture(pictureSize(size)) : QImage();
 }
 
 bool DensityChart::SavePng(const QString& path, QString* error) const {
+    ChartPlot* plot = Plot();
+    if (!plot) {
+        if (error) *error = missing_;
+        return false;
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!Picture().save(&buffer, "PNG")) {
+    if (!plot->Picture(pictureSize({})).save(&buffer, "PNG")) {
         if (error) *error = QStringLiteral("the picture could not be encoded");
         return false;
     }
@@ -298,24 +201,15 @@ bool DensityChart::SavePng(const QString& path, QString* error) const {
 }
 
 bool DensityChart::SaveSvg(const QString& path, QString* error) const {
-    drawn();
-    const QSize size = pictureSize({});
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(chart()->title());
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            if (error) *error = QStringLiteral("the picture could not be drawn");
-            return false;
-        }
-        drawAt(painter, size);
-        painter.end();
+    ChartPlot* plot = Plot();
+    if (!plot) {
+        if (error) *error = missing_;
+        return false;
+    }
+    const QByteArray bytes = plot->Svg(pictureSize({}));
+    if (bytes.isEmpty()) {
+        if (error) *error = QStringLiteral("the picture could not be drawn");
+        return false;
     }
     return WriteStaged(path, bytes, error);
 }

@@ -1,24 +1,36 @@
 // The density chart: density per table row, porosity on a second axis, the porosity limits as
 // lines, rows outside the limits marked. Hovering a point names its record; a click selects its
 // row; the wheel or a drawn frame zooms, the right button zooms out, the arrow keys pan, Home
-// shows the whole chart. Saved as PNG or SVG.
+// shows the whole chart. Saved as PNG or SVG. The drawing comes from the chart module
+// (chart_plot.h); when it cannot be loaded the chart's place says why.
 #pragma once
 
-#include <QChartView>
-#include <QString>
+#include "analysis/chart_plot.h"
 
-class QLineSeries;
-class QScatterSeries;
-class QValueAxis;
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <vector>
+
+class QWidget;
 
 namespace vyz::analysis {
 
 class LotModel;
 
-class DensityChart : public QChartView {
+class DensityChart : public QObject {
     Q_OBJECT
 public:
     explicit DensityChart(const LotModel& model, QWidget* parent = nullptr);
+    ~DensityChart() override;
+
+    // The chart's view, or the text saying why there is none; owned by the parent given.
+    QWidget* Widget() const { return widget_; }
+    // The drawing; nullptr when the module could not be loaded.
+    ChartPlot* Plot() const {
+        drawn();
+        return widget_ ? plot_ : nullptr;
+    }
 
     // Redraws from the model (its rows, verdicts and limits): at once while the chart is shown,
     // otherwise when it is next shown or pictured, so a hidden chart costs a fill nothing.
@@ -28,7 +40,8 @@ public:
     void ResetZoom();
 
     // The chart as a picture of `size` (the widget's own size when it is shown and empty size is
-    // given), and written to a file; false with a reason in *error.
+    // given; a null image without the drawing), and written to a file; false with a reason in
+    // *error.
     QImage Picture(QSize size = {}) const;
     bool SavePng(const QString& path, QString* error) const;
     bool SaveSvg(const QString& path, QString* error) const;
@@ -38,19 +51,8 @@ public:
     // The tool tip text of a row.
     QString PointText(int row) const;
 
-    QLineSeries* DensitySeries() const { return drawn(), density_; }
-    QLineSeries* PorositySeries() const { return drawn(), porosity_; }
-    QScatterSeries* FailingSeries() const { return drawn(), failing_; }
-
 signals:
     void rowClicked(int row);
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void draw();
@@ -58,20 +60,12 @@ private:
     void drawn() const {
         if (stale_) const_cast<DensityChart*>(this)->draw();
     }
-    void hovered(const QPointF& point, bool state);
     QSize pictureSize(QSize size) const;
-    void drawAt(QPainter& painter, QSize size) const;
 
     const LotModel& model_;
-    QLineSeries* density_;
-    QLineSeries* porosity_;
-    QScatterSeries* failing_;
-    QLineSeries* porosityLow_;
-    QLineSeries* porosityHigh_;
-    QValueAxis* rowAxis_;
-    QValueAxis* densityAxis_;
-    QValueAxis* porosityAxis_;
-    QPoint pressedAt_;
+    ChartPlot* plot_ = nullptr;  // owned by its view
+    QPointer<QWidget> widget_;   // the view, or the reason it is missing
+    QString missing_;            // why there is no drawing
     std::vector<int> pointRows_; // the table row of each density point
     bool stale_ = false;         // the model changed while the chart was hidden
 };

@@ -115,7 +115,7 @@ DensityChart* LotAnalysis::Chart() const {
         // Drawn from the model as it is now; later changes redraw it.
         auto* self = const_cast<LotAnalysis*>(this);
         chart_ = new DensityChart(model_, chartPage_);
-        chartPage_->layout()->addWidget(chart_);
+        chartPage_->layout()->addWidget(chart_->Widget());
         connect(chart_, &DensityChart::rowClicked, self, &LotAnalysis::rowActivated);
         connect(&model_, &LotModel::tableChanged, chart_, &DensityChart::Redraw);
     }

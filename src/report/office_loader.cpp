@@ -1,20 +1,10 @@
 #include "report/office_formats.h"
 
-#include "platform/paths.h"
+#include "platform/program_module.h"
 #include "report/export_support.h"
 
 #include <atomic>
-#include <dlfcn.h>
-#include <filesystem>
 #include <mutex>
-#include <string>
-
-#ifndef VYZ_INSTALLED_LIBRARY_DIR
-#define VYZ_INSTALLED_LIBRARY_DIR "/usr/lib/vyz"
-#endif
-#ifndef VYZ_LIBRARY_DIR_FROM_BIN
-#define VYZ_LIBRARY_DIR_FROM_BIN "../lib/vyz"
-#endif
 
 namespace vyz::report {
 namespace {
@@ -22,37 +12,14 @@ namespace {
 std::mutex loading;
 std::atomic<const OfficeExporters*> loaded{nullptr};
 
-// Loads the module from the first folder that has one; nullptr with the reason otherwise.
 const OfficeExporters* Load(QString* error) {
-    const std::string dir = ProgramDir();
-    QString reasons;
-    for (const std::string& folder :
-         {dir, dir + "/" VYZ_LIBRARY_DIR_FROM_BIN, std::string(VYZ_INSTALLED_LIBRARY_DIR)}) {
-        const std::string path = folder + "/" + OfficeModuleName;
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) continue;
-        // Kept loaded for the rest of the run: its exporters are handed out.
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!module) {
-            reasons += QString::fromLocal8Bit(::dlerror()) + QLatin1Char('\n');
-            continue;
-        }
-        using Entry = const OfficeExporters* (*)();
-        auto entry = reinterpret_cast<Entry>(::dlsym(module, OfficeModuleEntry));
-        const OfficeExporters* exporters = entry ? entry() : nullptr;
-        if (exporters && exporters->abi == OfficeAbi &&
-            exporters->reportSize == sizeof(PreparedReport))
-            return exporters;
-        reasons += QStringLiteral("%1: made by another build of the program\n")
-                       .arg(QString::fromStdString(path));
-        ::dlclose(module);
-    }
-    if (reasons.isEmpty())
-        reasons = QStringLiteral("%1 was found neither in %2 nor in %3")
-                      .arg(QLatin1String(OfficeModuleName), QString::fromStdString(dir),
-                           QStringLiteral(VYZ_INSTALLED_LIBRARY_DIR));
-    if (error) *error = reasons.trimmed();
-    return nullptr;
+    return static_cast<const OfficeExporters*>(LoadProgramModule(
+        OfficeModuleName, OfficeModuleEntry,
+        [](const void* offered) {
+            const auto* exporters = static_cast<const OfficeExporters*>(offered);
+            return exporters->abi == OfficeAbi && exporters->reportSize == sizeof(PreparedReport);
+        },
+        error));
 }
 
 } // namespace

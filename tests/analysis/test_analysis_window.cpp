@@ -18,13 +18,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QChartView>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMenuBar>
 #include <QProcess>
-#include <QScatterSeries>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -400,7 +399,7 @@ void TestAnalysisWindow::badLots() {
         QVERIFY2(text.contains(e), qPrintable(text));
     QVERIFY(!text.contains(QStringLiteral("NAN")) && !text.contains(QStringLiteral("INF")));
     // The chart draws only finite values.
-    for (const QPointF& p : window.Analysis()->Chart()->DensitySeries()->points())
+    for (const QPointF& p : window.Analysis()->Chart()->Plot()->Points(PlotLine::Density))
         QVERIFY(std::isfinite(p.y()));
 }
 
@@ -414,13 +413,19 @@ void TestAnalysisWindow::chartFollowsFill() {
     store(lot());
     window.FillDataTable(1);
     DensityChart* chart = window.Analysis()->Chart();
+    QVERIFY(chart->Plot());
+    // Read through Plot(), which first redraws a chart the model changed while it was hidden.
     // Table order (newest first), the deleted record (x = 1) left out; x is the table row.
-    const QList<QPointF> density = chart->DensitySeries()->points();
+    const QList<QPointF> density = chart->Plot()->Points(PlotLine::Density);
     QCOMPARE(density, (QList<QPointF>{{2, 2500}, {3, 2450}, {4, 2400}, {5, 2350}, {6, 2300}}));
-    QCOMPARE(chart->PorositySeries()->count(), 5);
-    QVERIFY(std::fabs(chart->PorositySeries()->at(4).y() - 8) < 1e-5);
-    QCOMPARE(chart->FailingSeries()->points(), QList<QPointF>({{6, 2300}}));
-    QCOMPARE(chart->chart()->title(), u("Плотность и пористость по записям таблицы"));
+    const QList<QPointF> porosity = chart->Plot()->Points(PlotLine::Porosity);
+    QCOMPARE(porosity.size(), 5);
+    QVERIFY(std::fabs(porosity.at(4).y() - 8) < 1e-5);
+    QCOMPARE(chart->Plot()->Points(PlotLine::Failing), QList<QPointF>({{6, 2300}}));
+    // The upper porosity limit is a line across the rows; the lower one is not set.
+    QCOMPARE(chart->Plot()->Points(PlotLine::PorosityHigh), QList<QPointF>({{1, 7}, {6, 7}}));
+    QVERIFY(chart->Plot()->Points(PlotLine::PorosityLow).isEmpty());
+    QCOMPARE(chart->Plot()->Title(), u("Плотность и пористость по записям таблицы"));
     // The nearest drawn point; row 0 is the deleted record, not drawn.
     QCOMPARE(chart->RowAt(1.0), 1);
     QCOMPARE(chart->RowAt(2.9), 2);
@@ -431,15 +436,15 @@ void TestAnalysisWindow::chartFollowsFill() {
                "✘ Вне допуска: пористость 8,0 % > 7 %"));
 
     window.ALangEngExecute();
-    QCOMPARE(chart->chart()->title(), QStringLiteral("Density and porosity by table row"));
-    QCOMPARE(chart->DensitySeries()->name(), QStringLiteral("Density, kg/m^3"));
+    QCOMPARE(chart->Plot()->Title(), QStringLiteral("Density and porosity by table row"));
+    QCOMPARE(chart->Plot()->Name(PlotLine::Density), QStringLiteral("Density, kg/m^3"));
 
     // A new fill redraws; clearing the table empties the chart.
     window.ClearTable();
-    QCOMPARE(chart->DensitySeries()->count(), 0);
+    QCOMPARE(chart->Plot()->Points(PlotLine::Density).size(), 0);
     store({record(1, 2000, 2500, 150), record(2, 2100, 2500, 150)});
     window.FillDataTable(1);
-    QCOMPARE(chart->DensitySeries()->points(), QList<QPointF>({{1, 2100}, {2, 2000}}));
+    QCOMPARE(chart->Plot()->Points(PlotLine::Density), QList<QPointF>({{1, 2100}, {2, 2000}}));
 }
 
 void TestAnalysisWindow::chartHoverClickAndZoom() {
@@ -454,14 +459,14 @@ void TestAnalysisWindow::chartHoverClickAndZoom() {
     auto* tabs = window.Analysis()->Dock()->findChild<QTabWidget*>();
     QVERIFY(tabs);
     tabs->setCurrentIndex(1);
-    DensityChart* chart = tabs->currentWidget()->findChild<DensityChart*>();
+    auto* chart = tabs->currentWidget()->findChild<QChartView*>();
     QVERIFY(chart);
-    QCOMPARE(chart, window.Analysis()->Chart());
+    QCOMPARE(chart, window.Analysis()->Chart()->Widget());
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_VERIFY(chart->width() > 200);
     // A click on the point of table row 4 (record 3, x = 4).
     const QPointF scenePoint =
-        chart->chart()->mapToPosition(QPointF(4, 2400), chart->DensitySeries());
+        chart->chart()->mapToPosition(QPointF(4, 2400), chart->chart()->series().first());
     const QPoint at = chart->mapFromScene(chart->chart()->mapToScene(scenePoint));
     // Hovering the line names the record under the mouse.
     QTest::mouseMove(chart->viewport(), at + QPoint(0, 10));

@@ -46,7 +46,7 @@ for path in ./usr/bin/vyz ./usr/bin/vyz-convert ./usr/share/doc/vyz/copyright \
     ./usr/share/icons/hicolor/48x48/apps/vyz.png ./usr/share/icons/hicolor/scalable/apps/vyz.svg \
     ./usr/share/vyz/Help/Vyz1EngHelp.html ./usr/share/vyz/Help/Vyz1RusHelp.html \
     ./usr/share/vyz/Language/English.frc ./usr/share/vyz/Language/Russian.frc \
-    "./usr/$libdir/vyz/vyz_office.so"; do
+    "./usr/$libdir/vyz/vyz_office.so" "./usr/$libdir/vyz/vyz_chart.so"; do
     grep -q " $path\$" "$work/contents" || fail "package lacks $path"
 done
 rule=$(grep -o ' ./usr/lib/udev/rules.d/[0-9][0-9]-[^ ]*\.rules$' "$work/contents" | head -1 | tr -d ' ')
@@ -59,17 +59,20 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 grep -q 'TAG+="uaccess"' "$root/$rule" || fail "udev rule without uaccess"
 [ -x "$root/usr/bin/vyz" ] || fail "program not executable"
-office="$root/usr/$libdir/vyz/vyz_office.so"
-for program in "$root/usr/bin/vyz" "$root/usr/bin/vyz-convert" "$office"; do
+modules="$root/usr/$libdir/vyz"
+for program in "$root/usr/bin/vyz" "$root/usr/bin/vyz-convert" "$modules/vyz_office.so" \
+    "$modules/vyz_chart.so"; do
     file "$program" | grep -q ', stripped' || fail "$program is not stripped"
 done
-# The office formats' module loads on its own and offers its exporters.
-python3 - "$office" <<'PY' || fail "the office formats' module does not load"
+# Each module loads on its own and offers what it holds through its entry.
+for entry in vyz_office:vyz_office_exporters vyz_chart:vyz_chart_plot; do
+    python3 - "$modules/${entry%%:*}.so" "${entry#*:}" <<'PY' || fail "the module ${entry%%:*}.so does not load"
 import ctypes, sys
-entry = ctypes.CDLL(sys.argv[1]).vyz_office_exporters
+entry = getattr(ctypes.CDLL(sys.argv[1]), sys.argv[2])
 entry.restype = ctypes.c_void_p
 sys.exit(0 if entry() else 1)
 PY
+done
 home="$work/home"
 mkdir -p "$home"
 # The unpacked program folder is writable here, so the program keeps Vyz.ini beside itself.
