@@ -3,7 +3,6 @@
 #include "platform/paths.h"
 #include "shell/image_list.h"
 #include "shell/main_window.h"
-#include "shell/status_window.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -63,8 +62,6 @@ int main(int argc, char** argv) {
                             QString::fromLocal8Bit(e.what()));
         if (!window.isVisible()) window.show();
     }
-    // The history window takes its caption in the language just chosen.
-    window.SetFrmStatus(new vyz::TfrmStatus(&window));
     // A measurement file given as the one argument (how a file manager opens a double-clicked
     // file) opens as the Open command would open it, once the start-up has ended.
     const QStringList args = QCoreApplication::arguments();

@@ -130,15 +130,24 @@ int main(int argc, char** argv) {
         std::printf("%-26s %6.1f (%.1f-%.1f)   %6.1f (%.1f-%.1f)\n", c.name, m.median, m.q1, m.q3,
                     d.median, d.q1, d.q3);
     }
-    const Figures bare = figures(contenders[0].drawn), text = figures(contenders[1].drawn),
-                  ours = figures(contenders[2].drawn);
-    const Figures bareMap = figures(contenders[0].mapped), textMap = figures(contenders[1].mapped),
-                  oursMap = figures(contenders[2].mapped);
-    std::printf("first frame: %.2f times the minimal window, %.2f times the one with text\n",
-                ours.median / bare.median, ours.median / text.median);
-    std::printf("map:         %.2f times the minimal window, %.2f times the one with text (%d runs "
-                "each)\n",
-                oursMap.median / bareMap.median, oursMap.median / textMap.median, runs);
+    // Each round starts the three one after another, so a round's ratios are taken under the
+    // same load; their median is steadier than the ratio of the medians when the machine's speed
+    // drifts during the run.
+    auto pairedRatio = [&](const std::vector<double> Contender::*times, const Contender& base) {
+        std::vector<double> ratios;
+        for (int i = 0; i < runs; ++i)
+            ratios.push_back((contenders[2].*times)[size_t(i)] / (base.*times)[size_t(i)]);
+        return figures(ratios);
+    };
+    for (const auto& [label, times] : {std::pair{"first frame", &Contender::drawn},
+                                       std::pair{"map        ", &Contender::mapped}}) {
+        const Figures bare = pairedRatio(times, contenders[0]);
+        const Figures text = pairedRatio(times, contenders[1]);
+        std::printf("%s: %.2f (%.2f-%.2f) times the minimal window, %.2f (%.2f-%.2f) times the "
+                    "one with text\n",
+                    label, bare.median, bare.q1, bare.q3, text.median, text.q1, text.q3);
+    }
+    std::printf("(median and quartiles of the ratios within each of %d rounds)\n", runs);
     XCloseDisplay(display);
     return 0;
 }

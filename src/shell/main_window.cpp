@@ -132,6 +132,9 @@ TForm1::~TForm1() {
     // otherwise must not leave a worker that still calls into it.
     ShutdownUsbWorker();
     if (Form1 == this) Form1 = nullptr;
+    // The table's scroll bar changes its range while the base class takes the children down,
+    // when nothing of this window is left to lay the columns out.
+    disconnect(grid_->verticalScrollBar(), nullptr, this, nullptr);
 }
 
 void TForm1::createActions() {
@@ -386,10 +389,13 @@ void TForm1::FormCreate() {
 void TForm1::FinishStartup() {
     if (!std::exchange(startupPending_, false)) return;
     if (QWindow* handle = windowHandle()) handle->removeEventFilter(this);
+    // The message history takes its caption in the language just chosen.
+    if (!frmStatus_) SetFrmStatus(new TfrmStatus(this));
     // The window icon is drawn at four sizes for the window manager; the desktop shows the
     // program's installed icon meanwhile.
     setWindowIcon(ProgramIcon());
     CountStart(); // the write waits for the disk
+    confirmFixedWidths();
     StartHistory();
     // A start on USB reads the archive on its own, as a read command would.
     if (AUSB->isChecked()) BeginUsbRead();
@@ -577,20 +583,65 @@ void TForm1::ApplyColumnWidths() {
                            bar->maximum() > bar->minimum());
     const int clientWidth =
         grid_->width() - 2 * grid_->frameWidth() - (barShown ? bar->sizeHint().width() : 0);
-    // The fixed widths depend only on the fonts: measured once per font, not on every resize.
-    static QString measuredFor;
-    static int numberWidth = 0, dateWidth = 0;
+    // The fixed widths depend only on the fonts: measured once per font, not on every resize. The
+    // window's first layout takes the widths the last start measured in the same fonts, and
+    // FinishStartup measures them again: measuring the texts in both languages would hold up the
+    // first frame.
     const QString fonts = grid_->font().key() + grid_->horizontalHeader()->font().key() +
                           grid_->verticalHeader()->font().key();
-    if (fonts != measuredFor) {
-        measuredFor = fonts;
-        numberWidth = NumberColumnWidth();
-        dateWidth = DateColumnWidth();
+    if (fonts != fixed_.fonts) {
+        const bool first = fixed_.fonts.isEmpty();
+        fixed_ = {fonts, 0, 0, false};
+        if (!first || !takeStoredFixedWidths()) measureFixedWidths();
     }
     const std::vector<int> widths =
-        DistributeColumnWidths(columns, clientWidth, numberWidth, dateWidth);
+        DistributeColumnWidths(columns, clientWidth, fixed_.number, fixed_.date);
     for (int c = 0; c < columns; ++c)
         grid_->SetColWidth(c, widths[c]);
+}
+
+namespace {
+
+// The fixed columns' widths in the settings file: the fonts' fingerprint and the two widths.
+constexpr char FixedColumnsKey[] = "FixedColumns";
+
+QString FontsFingerprint(const QString& fonts) {
+    return QString::number(qHash(fonts, 0), 16);
+}
+
+} // namespace
+
+bool TForm1::takeStoredFixedWidths() {
+    const QStringList stored =
+        QString::fromStdString(IniRead("FormMain", FixedColumnsKey, std::nullopt, 64))
+            .split(QLatin1Char(' '));
+    if (stored.size() != 3 || stored[0] != FontsFingerprint(fixed_.fonts)) return false;
+    bool numberOk = false, dateOk = false;
+    const int number = stored[1].toInt(&numberOk), date = stored[2].toInt(&dateOk);
+    if (!numberOk || !dateOk || number <= 0 || date <= 0) return false;
+    fixed_.number = number;
+    fixed_.date = date;
+    return true;
+}
+
+void TForm1::measureFixedWidths() {
+    fixed_.number = NumberColumnWidth();
+    fixed_.date = DateColumnWidth();
+    fixed_.measured = true;
+}
+
+void TForm1::confirmFixedWidths() {
+    if (!fixed_.measured) {
+        const int number = fixed_.number, date = fixed_.date;
+        measureFixedWidths();
+        if (fixed_.number != number || fixed_.date != date) ApplyColumnWidths();
+    }
+    IniWrite("FormMain", FixedColumnsKey,
+             QStringLiteral("%1 %2 %3")
+                 .arg(FontsFingerprint(fixed_.fonts))
+                 .arg(fixed_.number)
+                 .arg(fixed_.date)
+                 .toStdString());
 }
 
 namespace {

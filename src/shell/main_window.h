@@ -216,6 +216,9 @@ private:
     void LayoutToolBar();
     void LayoutStatusBar();
     void ApplyColumnWidths();
+    bool takeStoredFixedWidths(); // the last start's widths, if measured in the same fonts
+    void measureFixedWidths();
+    void confirmFixedWidths(); // after the first frame: measured again and stored
     void ApplyLanguage(int index);
     void StringGrid1KeyDown(QKeyEvent* event, bool* handled);
 
@@ -236,8 +239,15 @@ private:
     QString helpFileName_;
     QPoint lastFramePos_;
     bool startupPending_ = false; // FinishStartup has yet to run
-    QString startupFile_;         // opened when the start-up sequence ends
-    QRect normalFrame_;           // outer position and size in the normal (not maximised) state
+    // The fixed columns' widths and the fonts they are for; not measured when taken from the
+    // settings file.
+    struct FixedColumns {
+        QString fonts;
+        int number = 0, date = 0;
+        bool measured = false;
+    } fixed_;
+    QString startupFile_; // opened when the start-up sequence ends
+    QRect normalFrame_;   // outer position and size in the normal (not maximised) state
     QPoint lastMouseMovePos_{-1, -1};
 
     // --- menus (captions from the language tables; the items are the actions themselves) ---

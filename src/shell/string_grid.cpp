@@ -157,6 +157,9 @@ private:
 } // namespace
 
 StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)) {
+    // Sized before the view takes it: the headers lay out their sections once.
+    model_->SetColCount(7);
+    model_->SetRowCount(3);
     setModel(model_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -175,8 +178,6 @@ StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(new GridMod
                 [corner] { corner->update(); });
         connect(model_, &QAbstractItemModel::modelReset, corner, [corner] { corner->update(); });
     }
-    model_->SetColCount(7);
-    model_->SetRowCount(3);
 }
 
 int StringGrid::LogicalColumn(int visualCol) const {

@@ -86,6 +86,7 @@ private slots:
     void countStart_data();
     void countStart();
     void startDrawsTheWindowFirst();
+    void startTakesStoredColumnWidths();
     void storedGeometry_data();
     void storedGeometry();
     void storedFlags_data();
@@ -177,7 +178,8 @@ void TestShell::countStart() {
 }
 
 // The start on USB with a file given: the window's first frame comes before the start counter,
-// the history and the start-up read; then the read starts and the file, opened after it, wins.
+// the message history, the history and the start-up read; then the read starts and the file,
+// opened after it, wins.
 void TestShell::startDrawsTheWindowFirst() {
     QTemporaryDir noBus; // the USB library finds no bus here
     qputenv("USB_DEVFS_PATH", noBus.path().toLocal8Bit());
@@ -209,9 +211,9 @@ void TestShell::startDrawsTheWindowFirst() {
         window.installEventFilter(&firstPaint);
         QSignalSpy started(window.findChild<QAction*>("ARead"), &QAction::changed);
         window.FormCreate();
-        window.SetFrmStatus(new TfrmStatus(&window));
         window.OpenAfterStartup(file);
         QVERIFY(!history::Service());
+        QVERIFY(!window.frmStatus());
         QCOMPARE(ini("Config", "Uses"), QString("4"));
         QVERIFY(!window.UsbReadRunning());
 
@@ -221,12 +223,69 @@ void TestShell::startDrawsTheWindowFirst() {
         QCOMPARE(firstPaint.uses, QString("4"));
         QCOMPARE(ini("Config", "Uses"), QString("5"));
         QVERIFY(!window.windowIcon().isNull());
+        QVERIFY(window.frmStatus()); // the message history
         // The start-up read ran (it disabled the read command) and the file ended it.
         QVERIFY(started.count() >= 2);
         QVERIFY(!window.UsbReadRunning());
         QCOMPARE(window.StringGrid1()->Model()->Cell(0, 2), QString("42"));
     }
     QVERIFY(!history::Service());
+    qunsetenv("USB_DEVFS_PATH");
+}
+
+// The fixed columns' widths: a start takes those the last start stored for the same fonts, then
+// measures them again once the window is up, lays out and stores what it measured; widths stored
+// for other fonts are not taken.
+void TestShell::startTakesStoredColumnWidths() {
+    QTemporaryDir noBus;
+    qputenv("USB_DEVFS_PATH", noBus.path().toLocal8Bit());
+    const QString settings = QString::fromStdString(IniFileName());
+    const QString file = dir_->filePath("a.vyz");
+    QVERIFY(WriteFile(file, QByteArray(24, 0)));
+    // Starts as the program does, with a file given (it ends the start-up read on USB).
+    auto start = [&](TForm1& window) {
+        window.FormCreate();
+        window.OpenAfterStartup(file);
+    };
+    auto started = [&] { return history::Service() && RecordCount == 1; };
+
+    QVERIFY(WriteFile(settings, "[Config]\nLangId=Eng\nCOMPortNumber=USB\n"));
+    QString stored;
+    int number = 0, date = 0;
+    {
+        TForm1 window;
+        start(window);
+        QTRY_VERIFY_WITH_TIMEOUT(started(), 5000);
+        number = window.NumberColumnWidth();
+        date = window.DateColumnWidth();
+        stored = ini("FormMain", "FixedColumns");
+        const QStringList parts = stored.split(' ');
+        QCOMPARE(parts.size(), 3);
+        QCOMPARE(parts[1].toInt(), number);
+        QCOMPARE(parts[2].toInt(), date);
+    }
+    const QString fingerprint = stored.section(' ', 0, 0);
+    struct Row {
+        QString value;
+        int firstNumber, firstDate; // the widths of the first layout
+    };
+    for (const Row& row :
+         {Row{fingerprint + " 31 97", 31, 97}, Row{"0 31 97", number, date},
+          Row{fingerprint + " 31", number, date}, Row{fingerprint + " -4 97", number, date}}) {
+        RecordCount = 0;
+        QVERIFY(WriteFile(settings, ("[Config]\nLangId=Eng\nCOMPortNumber=USB\n[FormMain]\n"
+                                     "FixedColumns=" +
+                                     row.value + "\n")
+                                        .toUtf8()));
+        TForm1 window;
+        start(window);
+        QCOMPARE(window.StringGrid1()->ColWidth(0), row.firstNumber);
+        QCOMPARE(window.StringGrid1()->ColWidth(1), row.firstDate);
+        QTRY_VERIFY_WITH_TIMEOUT(started(), 5000);
+        QCOMPARE(window.StringGrid1()->ColWidth(0), number);
+        QCOMPARE(window.StringGrid1()->ColWidth(1), date);
+        QCOMPARE(ini("FormMain", "FixedColumns"), stored);
+    }
     qunsetenv("USB_DEVFS_PATH");
 }
 
