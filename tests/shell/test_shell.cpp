@@ -4,6 +4,7 @@
 #include "data/table_layout.h"
 #include "data/text_pair.h"
 #include "history/history_service.h"
+#include "output/measurement_file.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
 #include "shell/image_list.h"
@@ -185,14 +186,12 @@ void TestShell::startDrawsTheWindowFirst() {
     qputenv("USB_DEVFS_PATH", noBus.path().toLocal8Bit());
     QVERIFY(WriteFile(QString::fromStdString(IniFileName()),
                       "[Config]\nLangId=Eng\nCOMPortNumber=USB\nUses=4\n"));
-    QByteArray record(24, 0);
-    record[0] = 42; // record number
-    record[4] = 9;  // hour
-    record[5] = 3;  // day
-    record[6] = 5;  // month
-    record[7] = 20; // year
+    const ArchiveRecord record =
+        MakeRecord({.number = 42, .hour = 9, .day = 3, .month = 5, .year = 20});
+    const std::vector<uint8_t> bytes = SerializeArchive(&record, 1, false);
     const QString file = dir_->filePath("a.vyz");
-    QVERIFY(WriteFile(file, record));
+    QVERIFY(WriteFile(
+        file, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))));
 
     struct FirstPaint : QObject {
         bool seen = false, history = false;
