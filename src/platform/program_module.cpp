@@ -15,10 +15,6 @@
 
 namespace vyz {
 
-const char* InstalledModuleDir() {
-    return VYZ_INSTALLED_LIBRARY_DIR;
-}
-
 const void* LoadProgramModule(const char* fileName, const char* entry,
                               const std::function<bool(const void*)>& accepts, QString* error) {
     const std::string dir = ProgramDir();

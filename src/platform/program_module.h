@@ -15,7 +15,4 @@ namespace vyz {
 const void* LoadProgramModule(const char* fileName, const char* entry,
                               const std::function<bool(const void*)>& accepts, QString* error);
 
-// The library folder compiled in, where an installed program's modules are.
-const char* InstalledModuleDir();
-
 } // namespace vyz
